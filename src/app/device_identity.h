@@ -1,0 +1,29 @@
+#pragma once
+// The identity of the instruments this utility serves: USB vendor and product ids and a
+// MAC prefix, resolved once at start-up from a four-field identity line.
+
+#include <string>
+
+class WindowServices;
+
+struct DeviceIdentity {
+    std::string leadingToken;
+    std::string vid;
+    std::string pid;
+    std::string mac;
+    std::string macPart1, macPart2, macPart3;
+    int defaultFlag = 0;  // 1 when the identity came from the built-in line
+};
+
+extern const char kDefaultIdentityLine[];
+
+// Field `index` of `text` split at `separator`, as the framework's sub-string
+// extraction does: empty for empty fields and for fields past the end.
+std::string ExtractSubString(const std::string& text, int index, char separator);
+
+void ParseIdentityLine(DeviceIdentity& identity, const std::string& line);
+
+// Resolves, normalises and tests the identity. The command line is no source of
+// identity: the built-in line is what counts. On failure its "WARNING:" box has been
+// shown (a box without owner) and the program must end.
+bool ResolveIdentity(DeviceIdentity& identity, WindowServices& window);

@@ -1,0 +1,14 @@
+#pragma once
+// Putting a firmware file into service: the browse button's procedure and the checks
+// of a parsed file against its model and this utility's version.
+
+struct FirmwareInfo;
+struct ModelRecord;
+class WindowServices;
+
+// 0 when the file may be used, else 24-30 or 33. Moves info.cursor, nothing else.
+int ValidateFirmware(FirmwareInfo& info, const ModelRecord& model);
+
+// The "..." button: asks for a file, parses, matches and validates it, shows it and
+// enables Update; reports every failure itself.
+void LoadFirmwareFile(WindowServices& window, FirmwareInfo& info, const ModelRecord*& selectedModel);

@@ -1,0 +1,64 @@
+#pragma once
+// What the portable logic may do to the dialog. The Windows program implements it over
+// real controls; tests implement it with a recorder that answers boxes and file dialogs
+// from a script. Control ids come from control_ids.h.
+
+#include <cstdint>
+#include <string>
+
+// Message box styles and answers, with the values Windows gives them.
+enum : unsigned {
+    kMbOk = 0x00000000u,
+    kMbYesNo = 0x00000004u,
+    kMbIconHand = 0x00000010u,  // the error icon
+    kMbIconQuestion = 0x00000020u,
+    kMbIconInformation = 0x00000040u,
+};
+enum : int {
+    kIdOk = 1,
+    kIdCancel = 2,
+    kIdYes = 6,
+    kIdNo = 7,
+};
+
+class WindowServices {
+public:
+    virtual ~WindowServices() = default;
+
+    // Controls.
+    virtual void SetControlText(int id, const std::string& text) = 0;
+    virtual std::string GetControlText(int id) = 0;
+    virtual void EnableControl(int id, bool enabled) = 0;
+    // Repaints the control at once and scrolls a multi-line edit so its end is visible
+    // (UpdateWindow, then EM_LINESCROLL by the vertical scroll limit).
+    virtual void ScrollToEnd(int id) = 0;
+
+    // The device list (a sorted drop-down combo box).
+    virtual void DeviceListReset() = 0;
+    virtual void DeviceListAdd(const std::string& name) = 0;
+    // CB_FINDSTRING from the top: index of the first entry beginning with `prefix`,
+    // letter case ignored, or -1.
+    virtual int DeviceListFind(const std::string& prefix) = 0;
+    virtual void DeviceListSelect(int index) = 0;
+    // Text of the selected entry, empty when none; at most `limit - 1` characters.
+    virtual std::string DeviceListText(int limit) = 0;
+
+    // The progress bar, message by message.
+    virtual void ProgressSetRange(uint16_t low, uint16_t high) = 0;
+    virtual void ProgressSetPos(int pos) = 0;
+    virtual void ProgressSetStep(int step) = 0;
+    virtual void ProgressStepIt() = 0;
+
+    // A modal message box; owned by the dialog unless `owned` is false. Returns kId*.
+    virtual int MessageBox(const std::string& text, const std::string& caption, unsigned style,
+                           bool owned = true) = 0;
+
+    // The modal open-file dialog. False when the operator did not confirm with OK.
+    virtual bool OpenFileDialog(std::string& path) = 0;
+
+    // Dispatches every pending window message, returning when the queue is empty.
+    virtual void PumpMessages() = 0;
+
+    // Blocks the thread for `ms` milliseconds (at least that long).
+    virtual void Sleep(uint32_t ms) = 0;
+};
