@@ -16,7 +16,7 @@ struct ImageSection {
     uint8_t id = 0;
     uint8_t flag = 0;
     uint32_t bytesRead = 0;
-    HeapBuffer data;  // the section's length + 6 bytes exactly as stored in the file
+    HeapBuffer data;               // the section's length + 6 bytes exactly as stored in the file
     ImageSection* next = nullptr;  // owned by the list in FirmwareInfo
 };
 

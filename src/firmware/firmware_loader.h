@@ -11,4 +11,5 @@ int ValidateFirmware(FirmwareInfo& info, const ModelRecord& model);
 
 // The "..." button: asks for a file, parses, matches and validates it, shows it and
 // enables Update; reports every failure itself.
-void LoadFirmwareFile(WindowServices& window, FirmwareInfo& info, const ModelRecord*& selectedModel);
+void LoadFirmwareFile(WindowServices& window, FirmwareInfo& info,
+                      const ModelRecord*& selectedModel);

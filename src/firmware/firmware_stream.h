@@ -7,7 +7,7 @@
 #include <string>
 
 class FirmwareStream {
-public:
+  public:
     virtual ~FirmwareStream() = default;
     // True once a read has run into the end of the stream.
     virtual bool AtEnd() const = 0;

@@ -1,0 +1,91 @@
+#include "firmware/firmware_loader.h"
+
+#include <string>
+
+#include "firmware/file_stream.h"
+#include "firmware/firmware_info.h"
+#include "firmware/model_catalogue.h"
+#include "ui/control_ids.h"
+#include "ui/error_table.h"
+#include "ui/log_pane.h"
+#include "ui/window_services.h"
+
+namespace {
+
+bool BelowBlank(const char* text) {
+    return static_cast<signed char>(text[0]) < 0x20;
+}
+
+// Plain string order on unsigned bytes: <0, 0 or >0.
+int CompareBytes(const char* a, const char* b) {
+    const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
+    const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
+    while (*x && *x == *y) ++x, ++y;
+    return int{*x} - int{*y};
+}
+
+}  // namespace
+
+int ValidateFirmware(FirmwareInfo& info, const ModelRecord& model) {
+    if (BelowBlank(info.ImageRev)) return kErrNoImageRev;
+    if (BelowBlank(info.UtilityRev)) return kErrNoUtilityRev;
+
+    info.cursor = info.sections;
+    for (const SectionSpec* row = model.sections; row && row->firstSector != kSectionTableEnd;
+         ++row) {
+        const ImageSection* section = info.cursor;
+        if (!section) return kErrTooFewSections;
+        if (section->flag == 0) return kErrSectionFlag;
+        if (section->id != row->firstSector) return kErrSectionId;
+        uint32_t regionBytes = (uint32_t{row->lastSector} - row->firstSector + 1) * row->sectorSize;
+        if (section->bytesRead > regionBytes) return kErrSectionTooLarge;
+        info.cursor = section->next;
+    }
+    if (info.cursor) return kErrTooManySections;
+
+    // The comparison is lexical on purpose: "1.0.10" sorts before "1.0.6".
+    char ownVersion[16] = {};
+    for (size_t i = 0; i + 1 < sizeof ownVersion && UTILITY_VERSION[i]; ++i) {
+        char c = UTILITY_VERSION[i];
+        ownVersion[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    if (ownVersion[0] == '0') return kOk;
+    return CompareBytes(info.UtilityRev, ownVersion) > 0 ? kErrUtilityTooOld : kOk;
+}
+
+void LoadFirmwareFile(WindowServices& window, FirmwareInfo& info,
+                      const ModelRecord*& selectedModel) {
+    window.EnableControl(IDC_UPDATE, false);
+
+    std::string path;
+    if (!window.OpenFileDialog(path)) return;
+
+    FileStream file = OpenFirmwareFile(path);  // closed on every way out
+    if (!file.IsOpen()) {
+        window.MessageBox("Can't open file.", "Open Firmware Revision File", kMbOk | kMbIconHand);
+        return;
+    }
+
+    int code = ParseFirmwareFile(file, info);
+    if (code != kOk) {
+        ReportError(window, code);
+        return;
+    }
+    const ModelRecord* model = FindModel(info.ModelName);
+    if (!model) {
+        ReportError(window, kErrUnknownModel);
+        return;
+    }
+    selectedModel = model;
+    code = ValidateFirmware(info, *model);
+    if (code != kOk) {
+        ReportError(window, code);
+        return;
+    }
+
+    window.SetControlText(IDC_MODEL_NAME, info.ModelName);
+    window.SetControlText(IDC_IMAGE_REV, info.ImageRev);
+    window.SetControlText(IDC_DESCRIPTION, info.UpdatedDescription);
+    window.SetControlText(IDC_FILE_PATH, path);
+    window.EnableControl(IDC_UPDATE, true);
+}

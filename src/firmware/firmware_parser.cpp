@@ -1,0 +1,158 @@
+#include <cstring>
+
+#include "firmware/firmware_info.h"
+#include "firmware/firmware_stream.h"
+#include "ui/error_table.h"
+
+namespace {
+
+constexpr size_t kLineBuffer = 1024;
+constexpr size_t kLineLimit = 1022;
+constexpr uint32_t kFixedFieldBytes = 20;
+// The writer's checksum starts at the length field (offset 8): a section whose length
+// does not even reach past it cannot be transferred.
+constexpr uint32_t kMinimumLength = 8;
+
+uint32_t BigEndian32(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+// The next token of `*cursor` separated by '=' (as strtok with "=" splits): skips leading
+// '=' bytes, ends the token at the next '=' and moves `*cursor` past it. nullptr if none.
+char* NextToken(char** cursor) {
+    char* p = *cursor;
+    while (*p == '=') ++p;
+    if (!*p) {
+        *cursor = p;
+        return nullptr;
+    }
+    char* token = p;
+    while (*p && *p != '=') ++p;
+    if (*p) *p++ = '\0';
+    *cursor = p;
+    return token;
+}
+
+void UpperCase(char* text) {
+    for (; *text; ++text)
+        if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
+}
+
+// The field a header key fills and its size, or nullptr for any other key.
+char* FieldFor(FirmwareInfo& info, const char* key, size_t& size, bool& keepCase) {
+    keepCase = false;
+    if (std::strcmp(key, "ImageRev") == 0) {
+        size = sizeof info.ImageRev;
+        return info.ImageRev;
+    }
+    if (std::strcmp(key, "ModelName") == 0) {
+        size = sizeof info.ModelName;
+        return info.ModelName;
+    }
+    if (std::strcmp(key, "RevsNotSupport") == 0) {
+        size = sizeof info.RevsNotSupport;
+        return info.RevsNotSupport;
+    }
+    if (std::strcmp(key, "UpdatedDescription") == 0) {
+        size = sizeof info.UpdatedDescription;
+        keepCase = true;
+        return info.UpdatedDescription;
+    }
+    if (std::strcmp(key, "UtilityRev") == 0) {
+        size = sizeof info.UtilityRev;
+        return info.UtilityRev;
+    }
+    return nullptr;
+}
+
+enum class LineResult { kNext, kFileStart, kTooLong };
+
+LineResult HandleHeaderLine(FirmwareInfo& info, char* line) {
+    if (line[0] != '#') return LineResult::kNext;
+    char* rest = line + 1;
+    char* key = NextToken(&rest);
+    if (!key) return LineResult::kNext;
+    TrimBlanks(key);
+    if (!*key) return LineResult::kNext;
+    if (std::strcmp(key, "FileStart") == 0) return LineResult::kFileStart;
+    char* value = NextToken(&rest);
+    if (!value) return LineResult::kNext;
+    TrimBlanks(value);
+    size_t size = 0;
+    bool keepCase = false;
+    char* field = FieldFor(info, key, size, keepCase);
+    if (!field) return LineResult::kNext;
+    size_t length = std::strlen(value);
+    if (length >= size) return LineResult::kTooLong;
+    if (!keepCase) UpperCase(value);
+    std::memcpy(field, value, length + 1);
+    return LineResult::kNext;
+}
+
+}  // namespace
+
+bool ReadSection(FirmwareStream& stream, uint64_t start, ImageSection& node) {
+    uint8_t fixed[kFixedFieldBytes];
+    if (!stream.Seek(start) || stream.Read(fixed, sizeof fixed) != sizeof fixed) return false;
+    node.word0 = BigEndian32(fixed);
+    node.word1 = BigEndian32(fixed + 4);
+    node.length = BigEndian32(fixed + 8);
+    std::memcpy(node.revision, fixed + 12, 4);
+    node.revision[4] = '\0';
+    node.word4 = BigEndian32(fixed + 16);
+
+    // Refuse a section that cannot lie inside the file before allocating anything: a
+    // damaged length field must not make a small file ask for gigabytes.
+    const uint64_t total = uint64_t{node.length} + 6;
+    if (node.length < kMinimumLength || total > UINT32_MAX) return false;
+    if (!stream.SeekToEnd()) return false;
+    const uint64_t fileEnd = stream.Position();
+    if (start > fileEnd || total > fileEnd - start) return false;
+
+    uint8_t idAndFlag[2];
+    if (!stream.Seek(start + 4 + node.length) || stream.Read(idAndFlag, 2) != 2) return false;
+    node.id = idAndFlag[0];
+    node.flag = idAndFlag[1];
+
+    if (!stream.Seek(start)) return false;
+    node.data = AllocateZeroed(static_cast<size_t>(total));
+    if (!node.data) return false;
+    node.bytesRead =
+        static_cast<uint32_t>(stream.Read(node.data.get(), static_cast<size_t>(total)));
+    return node.bytesRead == total;
+}
+
+int ParseFirmwareFile(FirmwareStream& stream, FirmwareInfo& info) {
+    ClearFirmwareInfo(info);
+
+    bool headerEnded = false;
+    char line[kLineBuffer];
+    while (!headerEnded && !stream.AtEnd()) {
+        // A longer line is read on as the next line; a line cut short by the end of the
+        // file is still handled.
+        size_t n = stream.ReadLine(line, kLineLimit);
+        line[n] = '\0';
+        switch (HandleHeaderLine(info, line)) {
+            case LineResult::kFileStart:
+                headerEnded = true;
+                break;
+            case LineResult::kTooLong:
+                return kErrHeaderTooLong;
+            case LineResult::kNext:
+                break;
+        }
+    }
+    if (!headerEnded) return kErrFileTruncated;
+
+    uint64_t start = stream.Position();
+    if (!stream.SeekToEnd()) return kErrFileTruncated;
+    const uint64_t end = stream.Position();
+    while (start != end) {
+        ImageSection* node = AppendSection(info);
+        if (!node) return kErrFileTruncated;
+        info.cursor = node;
+        if (!ReadSection(stream, start, *node)) return kErrFileTruncated;
+        start = stream.Position();
+    }
+    return kOk;
+}
