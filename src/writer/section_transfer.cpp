@@ -1,0 +1,174 @@
+#include "writer/section_transfer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "firmware/firmware_info.h"
+#include "firmware/model_catalogue.h"
+#include "instrument/instrument_link.h"
+#include "ui/error_table.h"
+#include "ui/log_pane.h"
+#include "ui/window_services.h"
+#include "writer/writer_frame.h"
+
+namespace {
+
+// The checksum covers the section from its length field on.
+constexpr uint32_t kChecksumStart = 8;
+// A section with id 0 is sent without its last eight bytes.
+constexpr uint32_t kIdZeroTrim = 8;
+
+// A writer that never sends its final line would keep the program reading for ever. The
+// writer sends a few lines per 64 KiB sector; this allows one line per 256 bytes sent,
+// and a thousand more, before the flash phase is given up as an I/O failure.
+constexpr uint32_t kFlashLinesBase = 1024;
+constexpr uint32_t kBytesPerFlashLine = 256;
+
+uint64_t RoundUpTo4(uint64_t n) {
+    return (n + 3) & ~uint64_t{3};
+}
+
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// True when `line` begins with the first `count` characters of `prefix`, letter case
+// ignored; a line that ends sooner does not match.
+bool BeginsWith(const char* line, const char* prefix, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        if (line[i] == '\0' || UpperAscii(line[i]) != UpperAscii(prefix[i])) return false;
+    }
+    return true;
+}
+bool BeginsWith(const char* line, const char* prefix) {
+    return BeginsWith(line, prefix, std::strlen(prefix));
+}
+
+struct TransferPlan {
+    uint32_t checksumLength;  // K
+    uint32_t transferLength;  // n
+};
+
+// Works out K and n, refusing a section whose checksum range or transfer would reach past
+// the bytes it holds. The parser does not bound `length` from below, so a damaged file can
+// carry one that makes K - 8 wrap round to nearly 4 GiB.
+bool PlanTransfer(const ImageSection& section, TransferPlan& plan) {
+    if (!section.data) return false;
+    const uint64_t held = uint64_t{section.length} + 6;
+    const uint32_t k = section.flag != 0 ? section.length : section.word1;
+    if (k < kChecksumStart || RoundUpTo4(k) > held) return false;
+    if (section.bytesRead > held) return false;
+    if (section.id == 0 && section.bytesRead < kIdZeroTrim) return false;
+    plan.checksumLength = k;
+    plan.transferLength = section.id == 0 ? section.bytesRead - kIdZeroTrim : section.bytesRead;
+    return true;
+}
+
+// Sends the section bytes in blocks, stepping the bar and letting the window breathe after
+// each sector and after the last block.
+int SendSectionBytes(InstrumentLink& link, WindowServices& window, const uint8_t* data, uint32_t n,
+                     uint32_t sectorSize) {
+    uint32_t sent = 0;
+    while (sent < n) {
+        const uint32_t k = std::min(kDataBlockSize, n - sent);
+        if (link.WriteDevice(data + sent, k) != VI_SUCCESS) return kErrIo;
+        window.Sleep(kDataPauseMs);
+        sent += k;
+        // A zero sector size never comes from the model table; treat it as one sector.
+        const bool sectorDone = sectorSize != 0 && sent % sectorSize == 0;
+        if (sectorDone || sent == n) {
+            window.ProgressStepIt();
+            window.PumpMessages();
+        }
+    }
+    return kOk;
+}
+
+// Reads the writer's lines after the flash write until one of them ends the section.
+int FollowFlashWrite(InstrumentLink& link, WindowServices& window, uint32_t n) {
+    const uint32_t maxLines = kFlashLinesBase + n / kBytesPerFlashLine;
+    for (uint32_t lines = 0; lines < maxLines; ++lines) {
+        char line[kReplyMax + 1] = {};
+        uint32_t received = 0;
+        if (link.ReadDevice(line, kReplyMax, &received) != VI_SUCCESS) return kErrIo;
+
+        if (BeginsWith(line, "ERAS:") || BeginsWith(line, "PROG:") || BeginsWith(line, "RTNOK") ||
+            BeginsWith(line, "RtnNg")) {
+            window.ProgressStepIt();
+            window.PumpMessages();
+            continue;
+        }
+        // Only the first 23 characters, up to "UPDA", decide this verdict.
+        if (BeginsWith(line, "DATA IS THE LATEST UPDATE", 23)) return kErrLatestUpdate;
+        if (BeginsWith(line, "ERASE NG")) return kErrEraseNg;
+        if (BeginsWith(line, "PROGRAM NG")) return kErrProgramNg;
+        if (BeginsWith(line, "OK")) {
+            AppendLog(window, "OK\r\n");
+            return kOk;
+        }
+        // Anything else, empty lines included, is chatter.
+    }
+    return kErrIo;
+}
+
+}  // namespace
+
+uint32_t ComputeChecksum(const uint8_t* p, uint32_t n) {
+    const uint64_t limit = RoundUpTo4(n);
+    uint32_t sum = 0;
+    for (uint64_t offset = 0; offset < limit; offset += 4) {
+        sum += (uint32_t{p[offset]} << 24) | (uint32_t{p[offset + 1]} << 16) |
+               (uint32_t{p[offset + 2]} << 8) | uint32_t{p[offset + 3]};
+    }
+    return sum;
+}
+
+int WriteSection(InstrumentLink& link, WindowServices& window, const ImageSection& section,
+                 const SectionSpec& spec) {
+    TransferPlan plan;
+    if (!PlanTransfer(section, plan)) return kErrFileTruncated;
+    const uint32_t n = plan.transferLength;
+    const uint32_t sectorSize = spec.sectorSize;
+    const uint32_t sectors =
+        sectorSize == 0 ? (n != 0 ? 1 : 0) : n / sectorSize + (n % sectorSize != 0 ? 1 : 0);
+
+    window.ProgressSetPos(0);
+    window.ProgressSetStep(1);
+    // The bar's limits are 16-bit.
+    window.ProgressSetRange(0, static_cast<uint16_t>(3u * sectors + 1u));
+
+    int c = WriterReset(link, window);
+    if (c != kOk) return c;
+
+    AppendLog(window, "    Loading ... ");
+    c = WriterLoad(link, window, n);
+    if (c != kOk) return c;
+    const uint32_t localChecksum =
+        ComputeChecksum(section.data.get() + kChecksumStart, plan.checksumLength - kChecksumStart);
+    c = SendSectionBytes(link, window, section.data.get(), n, sectorSize);
+    if (c != kOk) return c;
+    c = WriterEndLoad(link, window);
+    if (c != kOk) return c;
+    AppendLog(window, "OK\r\n");
+
+    c = WriterSelectSection(link, window, section.id);
+    if (c != kOk) return c;
+    c = WriterChecksumLength(link, window, plan.checksumLength);
+    if (c != kOk) return c;
+    AppendLog(window, "    Check Sum ... ");
+    uint32_t deviceChecksum = 0;
+    c = WriterQueryChecksum(link, window, &deviceChecksum);
+    if (c != kOk) return c;
+    if (deviceChecksum != localChecksum) {
+        AppendLog(window, "Check Sum Error");
+        return kErrChecksumMismatch;
+    }
+    AppendLog(window, "OK\r\n");
+
+    c = WriterFlashCheck(link, window);
+    if (c != kOk) return c;
+    c = WriterFlashWrite(link, window);
+    if (c != kOk) return c;
+    AppendLog(window, "    Write to flash ... ");
+    return FollowFlashWrite(link, window, n);
+}
