@@ -17,9 +17,19 @@ struct DeviceIdentity {
 
 extern const char kDefaultIdentityLine[];
 
+// The process-wide identity: written by ResolveIdentity at start-up, read by the search.
+extern DeviceIdentity theDeviceIdentity;
+
 // Field `index` of `text` split at `separator`, as the framework's sub-string
 // extraction does: empty for empty fields and for fields past the end.
 std::string ExtractSubString(const std::string& text, int index, char separator);
+// The same, with the framework's result: false (and `out` empty) when the text has fewer
+// than `index` separators.
+bool ExtractSubString(std::string& out, const std::string& text, int index, char separator);
+
+// "0x%04x" of the leading decimal number (as atol reads it), unless the text already
+// begins with 0x or 0X.
+std::string NormaliseUsbId(const std::string& text);
 
 void ParseIdentityLine(DeviceIdentity& identity, const std::string& line);
 
@@ -27,3 +37,8 @@ void ParseIdentityLine(DeviceIdentity& identity, const std::string& line);
 // identity: the built-in line is what counts. On failure its "WARNING:" box has been
 // shown (a box without owner) and the program must end.
 bool ResolveIdentity(DeviceIdentity& identity, WindowServices& window);
+// The steps of ResolveIdentity with both sources given: the (emptied) command line first,
+// then `builtInLine` when the command line names no VID, PID or MAC. The "INFO:" box shows
+// an identity that did not come from the built-in line.
+bool ResolveIdentityFrom(DeviceIdentity& identity, WindowServices& window,
+                         const std::string& commandLine, const std::string& builtInLine);

@@ -1,0 +1,83 @@
+#include "instrument/identification.h"
+
+#include <cstring>
+
+#include "firmware/firmware_info.h"
+#include "firmware/model_catalogue.h"
+#include "instrument/instrument_link.h"
+
+namespace {
+
+constexpr int kIoError = 4;
+constexpr int kNormalFirmware = 5;
+constexpr int kNoFirstField = 7;
+constexpr int kRevisionUnknown = 21;
+constexpr int kInstrumentNewer = 22;
+
+constexpr char kIdentifyQuery[] = "*IDN?\n";
+constexpr char kSwitchToWriterCommand[] = "SYST:UPDATE COUNTER\n";
+constexpr uint8_t kOemSector = 30;  // the row that is never compared
+
+void UpperCase(std::string& text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+}
+
+// The first field as strtok with "," finds it: leading commas skipped, up to the next comma.
+std::string FirstField(const std::string& text) {
+    const size_t begin = text.find_first_not_of(',');
+    if (begin == std::string::npos) return std::string();
+    const size_t end = text.find(',', begin);
+    return text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+}  // namespace
+
+int IdentifyDevice(InstrumentLink& link, const ModelRecord& model, std::string& reply) {
+    if (link.WriteDevice(kIdentifyQuery, sizeof kIdentifyQuery - 1) != VI_SUCCESS) return kIoError;
+    char buffer[kReplyMax + 1] = {};
+    uint32_t count = 0;
+    if (link.ReadDevice(buffer, kReplyMax, &count) != VI_SUCCESS) return kIoError;
+
+    std::string text(buffer);  // up to the first zero byte
+    UpperCase(text);
+    reply = text;
+
+    const std::string first = FirstField(text);
+    if (first.empty()) return kNoFirstField;
+    std::string maker(model.maker);
+    UpperCase(maker);
+    return first == maker ? kNormalFirmware : 0;
+}
+
+int SwitchToWriter(InstrumentLink& link) {
+    if (link.WriteDevice(kSwitchToWriterCommand, sizeof kSwitchToWriterCommand - 1) != VI_SUCCESS)
+        return kIoError;
+    return 0;
+}
+
+int CheckRevisions(FirmwareInfo& info, const ModelRecord& model, const std::string& reply) {
+    size_t comma = std::string::npos;
+    for (int i = 0; i < 3; ++i) {
+        comma = reply.find(',', comma == std::string::npos ? 0 : comma + 1);
+        if (comma == std::string::npos) return kRevisionUnknown;
+    }
+    const std::string field = reply.substr(comma + 1);
+
+    info.cursor = info.sections;
+    for (const SectionSpec* row = model.sections; row->firstSector != kSectionTableEnd; ++row) {
+        // A validated file pairs every row with a section; a shorter list is not trusted.
+        if (info.cursor == nullptr) return kInstrumentNewer;
+        const bool oemRow = row->firstSector == kOemSector && row->lastSector == kOemSector;
+        if (!oemRow) {
+            char instrumentRevision[8] = {};
+            if (row->extractRevision != nullptr)
+                row->extractRevision(field.c_str(), instrumentRevision);
+            instrumentRevision[sizeof instrumentRevision - 1] = '\0';
+            // strcmp compares as unsigned bytes.
+            if (std::strcmp(info.cursor->revision, instrumentRevision) < 0) return kInstrumentNewer;
+        }
+        info.cursor = info.cursor->next;
+    }
+    return 0;
+}

@@ -1,0 +1,90 @@
+#include "instrument/instrument_link.h"
+
+#include "instrument/search_expression.h"
+#include "ui/window_services.h"
+
+std::string BuildSearchExpression(const std::string& vid, const std::string& pid) {
+    if (!FitsSearchExpression(vid, pid)) return std::string();
+    return kSearchPrefix + vid + kSearchSeparator + pid + kSearchSuffix;
+}
+
+InstrumentLink::InstrumentLink(VisaLibrary& visa, WindowServices& window, std::string vid,
+                               std::string pid)
+    : visa_(visa), window_(window), expression_(BuildSearchExpression(vid, pid)) {}
+
+void InstrumentLink::OpenResourceManager() {
+    instrument_ = 0;
+    // Not tested: a resource manager that did not open makes every later search fail.
+    visa_.viOpenDefaultRM(&resourceManager_);
+}
+
+void InstrumentLink::CloseResourceManager() {
+    // Closing the resource manager also closes whatever was opened through it.
+    visa_.viClose(resourceManager_);
+    resourceManager_ = 0;
+    instrument_ = 0;
+}
+
+int32_t InstrumentLink::SearchInstruments() {
+    window_.DeviceListReset();
+    if (expression_.empty()) return 0;  // an identity that cannot be searched for
+
+    ViFindList findList = 0;
+    ViUInt32 count = 0;
+    ViChar description[VI_FIND_BUFLEN] = {};
+    ViStatus status =
+        visa_.viFindRsrc(resourceManager_, expression_.c_str(), &findList, &count, description);
+    if (status != VI_SUCCESS) return static_cast<int32_t>(count);
+    if (count != 0) {
+        // A name that fills the whole buffer is cut rather than read past its end.
+        description[VI_FIND_BUFLEN - 1] = '\0';
+        window_.DeviceListAdd(description);
+        while (visa_.viFindNext(findList, description) == VI_SUCCESS) {
+            description[VI_FIND_BUFLEN - 1] = '\0';
+            window_.DeviceListAdd(description);
+        }
+    }
+    // The find list is of no further use; closing it now keeps sessions from piling up
+    // under the resource manager over many searches.
+    if (findList != 0) visa_.viClose(findList);
+    return static_cast<int32_t>(count);
+}
+
+int InstrumentLink::ConnectDevice() {
+    constexpr int kConnectFailed = 3;
+    const std::string name = window_.DeviceListText(256 - 1);
+    ViSession session = 0;
+    if (visa_.viOpen(resourceManager_, name.c_str(), VI_NULL, kOpenTimeoutMs, &session) !=
+        VI_SUCCESS)
+        return kConnectFailed;
+    instrument_ = session;
+    // On failure the session stays open: the caller's DisconnectDevice closes it.
+    if (visa_.viSetAttribute(instrument_, VI_ATTR_TMO_VALUE, kIoTimeoutMs) != VI_SUCCESS)
+        return kConnectFailed;
+    return 0;
+}
+
+void InstrumentLink::DisconnectDevice() {
+    visa_.viClose(instrument_);
+    instrument_ = 0;
+}
+
+ViStatus InstrumentLink::WriteDevice(const void* bytes, uint32_t count) {
+    // Only the status decides; the count written is not compared with the count asked.
+    ViUInt32 written = 0;
+    return visa_.viWrite(instrument_, static_cast<const ViByte*>(bytes), count, &written);
+}
+
+ViStatus InstrumentLink::ReadDevice(char* buffer, uint32_t max, uint32_t* countRead) {
+    ViUInt32 count = 0;
+    ViStatus status = visa_.viRead(instrument_, reinterpret_cast<ViByte*>(buffer), max, &count);
+    // A library that claims more than it was allowed must not make us write past the buffer.
+    if (count > max) count = max;
+    if (countRead != nullptr) *countRead = count;
+    if (status != VI_SUCCESS) return status;
+
+    buffer[count] = '\0';
+    for (char* p = buffer; *p != '\0'; ++p)
+        if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
+    return VI_SUCCESS;
+}
