@@ -1,0 +1,62 @@
+# The Windows program: FirmwareUpdate.exe (fully static, no console) with its help file
+# UpdateUtilityHelp.chm beside it in ${CMAKE_BINARY_DIR}/bin.
+enable_language(RC)
+
+if(NOT TARGET fw_visa_win)
+  include(${CMAKE_CURRENT_SOURCE_DIR}/visa/win/visa_win.cmake OPTIONAL)
+endif()
+
+set(FWU_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
+set(FWU_RES_DIR ${CMAKE_CURRENT_BINARY_DIR}/win_resources)
+
+# The icon is drawn from a committed SVG in the sizes the shell asks for.
+find_program(FWU_CONVERT convert REQUIRED)
+add_custom_command(
+  OUTPUT ${FWU_RES_DIR}/mainframe.ico
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${FWU_RES_DIR}
+  COMMAND ${FWU_CONVERT} -background none ${CMAKE_CURRENT_SOURCE_DIR}/ui/win/mainframe.svg
+          -define icon:auto-resize=48,32,16 ${FWU_RES_DIR}/mainframe.ico
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/ui/win/mainframe.svg
+  COMMENT "Drawing the program icon")
+
+# The operators' help, compiled from help/ with chmcmd.
+find_program(FWU_CHMCMD chmcmd REQUIRED)
+file(GLOB FWU_HELP_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/help/*)
+set(FWU_HELP_WORK ${CMAKE_CURRENT_BINARY_DIR}/help)
+add_custom_command(
+  OUTPUT ${FWU_BIN_DIR}/UpdateUtilityHelp.chm
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${FWU_HELP_WORK}
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/help ${FWU_HELP_WORK}
+  COMMAND ${FWU_CHMCMD} --verbosity 0 UpdateUtilityHelp.hhp > chmcmd.log
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${FWU_BIN_DIR}
+  COMMAND ${CMAKE_COMMAND} -E copy UpdateUtilityHelp.chm ${FWU_BIN_DIR}/UpdateUtilityHelp.chm
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+  DEPENDS ${FWU_HELP_SOURCES}
+  COMMENT "Compiling the help file")
+# chmcmd runs inside the copy; the custom command's working directory must exist first.
+file(MAKE_DIRECTORY ${FWU_HELP_WORK})
+add_custom_target(FirmwareUpdateHelp DEPENDS ${FWU_BIN_DIR}/UpdateUtilityHelp.chm)
+
+# The dialog and its Windows services; the program adds the start-up and the resources.
+file(GLOB FWU_UI_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/ui/win/*.cpp)
+add_library(fw_ui_win STATIC ${FWU_UI_WIN_SOURCES})
+target_link_libraries(fw_ui_win PUBLIC fw_update fw_ui comctl32 comdlg32 gdi32 user32 advapi32)
+
+if(NOT TARGET fw_visa_win)
+  message(STATUS "FirmwareUpdate.exe waits for the VISA binding (fw_visa_win)")
+  return()
+endif()
+
+file(GLOB FWU_APP_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/app/win/*.cpp)
+set(FWU_RC ${CMAKE_CURRENT_SOURCE_DIR}/ui/win/firmware_update.rc)
+set_source_files_properties(${FWU_RC} PROPERTIES
+  OBJECT_DEPENDS "${FWU_RES_DIR}/mainframe.ico;${CMAKE_CURRENT_SOURCE_DIR}/ui/win/firmware_update.manifest;${CMAKE_CURRENT_SOURCE_DIR}/ui/control_ids.h")
+
+add_executable(FirmwareUpdate WIN32 ${FWU_APP_WIN_SOURCES} ${FWU_RC})
+target_include_directories(FirmwareUpdate PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${FWU_RES_DIR}
+                           ${CMAKE_CURRENT_SOURCE_DIR}/ui/win)
+target_compile_options(FirmwareUpdate PRIVATE $<$<COMPILE_LANGUAGE:RC>:-c65001>)
+target_link_libraries(FirmwareUpdate PRIVATE fw_ui_win fwcore fw_visa_win ws2_32)
+target_link_options(FirmwareUpdate PRIVATE -static -mwindows)
+set_target_properties(FirmwareUpdate PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${FWU_BIN_DIR})
+add_dependencies(FirmwareUpdate FirmwareUpdateHelp)
