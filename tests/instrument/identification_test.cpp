@@ -137,6 +137,7 @@ TEST_F(IdentificationTest, OlderSectionStopsTheCheckAtItsRow) {
 
 TEST_F(IdentificationTest, OemCodeIsNeverComparedButKeepsRowsPaired) {
     // An empty Oem revision would sort below the instrument's "00" if it were compared.
+    LoadFile({"G", "JK", "PQ", "ABCD", "STUV", ""});
     EXPECT_EQ(CheckRevisions(info, model, kIdnPrefix + kRevisionField), 0);
     EXPECT_EQ(info.cursor, nullptr);
 }
