@@ -1,0 +1,125 @@
+// Checking a parsed file against the K4417F's section table and this utility's version.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "firmware/firmware_info.h"
+#include "firmware/firmware_loader.h"
+#include "firmware/memory_stream.h"
+#include "firmware/model_catalogue.h"
+#include "firmware_builder.h"
+#include "ui/error_table.h"
+
+namespace {
+
+class ValidateFirmwareTest : public ::testing::Test {
+  protected:
+    // Parses the file (which must parse) and validates it against the K4417F.
+    int Validate(const FirmwareBuilder& fw) {
+        bytes_ = fw.Bytes();
+        MemoryStream stream(bytes_);
+        int parsed = ParseFirmwareFile(stream, info);
+        EXPECT_EQ(parsed, kOk);
+        if (parsed != kOk) return -1;
+        return ValidateFirmware(info, ModelCatalogue[0]);
+    }
+    int ValidateUtilityRev(const std::string& utilityRev) {
+        K4417FFile file;
+        file.utilityRev = utilityRev;
+        return Validate(ValidK4417F(file));
+    }
+    static TestSection SectionWithId(uint8_t id) {
+        TestSection s;
+        s.id = id;
+        return s;
+    }
+
+    FirmwareInfo info;
+    std::string bytes_;
+};
+
+TEST_F(ValidateFirmwareTest, AcceptsAValidFileAndLeavesTheCursorAtTheEnd) {
+    EXPECT_EQ(Validate(ValidK4417F()), kOk);
+    EXPECT_EQ(info.cursor, nullptr);
+}
+
+TEST_F(ValidateFirmwareTest, LowerCaseModelNameStillValidates) {
+    K4417FFile file;
+    file.modelName = "k4417f";
+    EXPECT_EQ(Validate(ValidK4417F(file)), kOk);
+    EXPECT_STREQ(info.ModelName, "K4417F");
+}
+
+TEST_F(ValidateFirmwareTest, MissingImageRevComesFirstThenMissingUtilityRev) {
+    FirmwareBuilder noImageRev;
+    noImageRev.Header("ModelName", "K4417F").Header("UtilityRev", "1.0.6").FileStart();
+    EXPECT_EQ(Validate(noImageRev), kErrNoImageRev) << "whatever its sections";
+
+    FirmwareBuilder noUtilityRev;
+    noUtilityRev.Header("ImageRev", "1").Header("ModelName", "K4417F").FileStart();
+    noUtilityRev.AddSection(SectionWithId(99));
+    EXPECT_EQ(Validate(noUtilityRev), kErrNoUtilityRev);
+}
+
+TEST_F(ValidateFirmwareTest, SectionCountMustMatchTheTable) {
+    FirmwareBuilder five;
+    five.Header("ImageRev", "1").Header("UtilityRev", "1.0").FileStart();
+    for (int i = 0; i < 5; ++i) five.AddSection(SectionWithId(kK4417FIds[i]));
+    EXPECT_EQ(Validate(five), kErrTooFewSections);
+
+    FirmwareBuilder seven = ValidK4417F();
+    seven.AddSection(SectionWithId(31));
+    EXPECT_EQ(Validate(seven), kErrTooManySections);
+
+    FirmwareBuilder none;
+    none.Header("ImageRev", "1").Header("UtilityRev", "1.0").FileStart();
+    EXPECT_EQ(Validate(none), kErrTooFewSections);
+}
+
+TEST_F(ValidateFirmwareTest, ZeroFlagIsRefused) {
+    FirmwareBuilder fw = ValidK4417F();
+    fw.Section(2).flag = 0;
+    EXPECT_EQ(Validate(fw), kErrSectionFlag);
+}
+
+TEST_F(ValidateFirmwareTest, SectionsInSectorOrderFailAtTheFourth) {
+    FirmwareBuilder fw = ValidK4417F();
+    fw.Section(3).id = 8;
+    fw.Section(4).id = 14;
+    EXPECT_EQ(Validate(fw), kErrSectionId);
+    EXPECT_EQ(info.cursor->id, 8) << "the walk stopped at the fourth section";
+}
+
+TEST_F(ValidateFirmwareTest, SectionFillingItsRegionExactlyIsAcceptedOneByteMoreIsNot) {
+    // Main Program: 13 sectors of 0x10000 bytes = 0xD0000, i.e. length 0xCFFFA.
+    FirmwareBuilder exact = ValidK4417F({64, 48, 48, 0xD0000 - kSectionOverhead, 128, 32});
+    EXPECT_EQ(exact.Section(3).Length(), 0xCFFFAu);
+    EXPECT_EQ(Validate(exact), kOk);
+    EXPECT_EQ(Validate(ValidK4417F({64, 48, 48, 0xD0000 - kSectionOverhead + 1, 128, 32})),
+              kErrSectionTooLarge);
+    // Oem Code: one sector.
+    EXPECT_EQ(Validate(ValidK4417F({64, 48, 48, 256, 128, 0x10000 - kSectionOverhead})), kOk);
+    EXPECT_EQ(Validate(ValidK4417F({64, 48, 48, 256, 128, 0x10000 - kSectionOverhead + 1})),
+              kErrSectionTooLarge);
+}
+
+TEST_F(ValidateFirmwareTest, FlagIsCheckedBeforeIdAndIdBeforeSize) {
+    FirmwareBuilder fw = ValidK4417F({64, 0x20000, 48, 256, 128, 32});
+    fw.Section(1).id = 5;
+    fw.Section(1).flag = 0;
+    EXPECT_EQ(Validate(fw), kErrSectionFlag);
+    fw.Section(1).flag = 2;
+    EXPECT_EQ(Validate(fw), kErrSectionId);
+    fw.Section(1).id = 4;
+    EXPECT_EQ(Validate(fw), kErrSectionTooLarge);
+}
+
+// The utility's version is compared as text, not as a number.
+TEST_F(ValidateFirmwareTest, UtilityRevComparesLexically) {
+    for (const char* accepted : {"1.0.6", "1.0.5", "1.0", "1.0.10", "0.9", "1", "1.0.6 "})
+        EXPECT_EQ(ValidateUtilityRev(accepted), kOk) << accepted;
+    for (const char* refused : {"1.0.7", "1.1", "2", "1.0.6A", "1.0.6a", "1.0.6.0", "A"})
+        EXPECT_EQ(ValidateUtilityRev(refused), kErrUtilityTooOld) << refused;
+}
+
+}  // namespace
