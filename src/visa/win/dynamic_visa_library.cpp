@@ -1,0 +1,81 @@
+#include "visa/win/dynamic_visa_library.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <type_traits>
+
+static_assert(std::is_same<ModuleTraits::type, HMODULE>::value, "HMODULE traits");
+
+void ModuleTraits::close(type module) noexcept {
+    FreeLibrary(module);
+}
+
+namespace {
+
+// The library's full path in the system directory. A bare name would let the loader pick
+// up a stray copy from the application or current folder.
+std::string SystemLibraryPath(const char* fileName) {
+    char directory[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::string();
+    std::string path(directory, length);
+    if (path.back() != '\\') path += '\\';
+    return path + fileName;
+}
+
+HMODULE LoadFromSystemDirectory(const std::string& path) {
+    if (path.empty() || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return nullptr;
+    // No "cannot find DLL" boxes: a missing library is an ordinary failure here.
+    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    SetErrorMode(previousMode);
+    return module;
+}
+
+// The standard ordinal, unless the library exports the name at another address: ordinals
+// are standard only for 32-bit libraries, names for all of them.
+FARPROC BindEntry(HMODULE module, WORD ordinal, const char* name) {
+    FARPROC byOrdinal = GetProcAddress(module, MAKEINTRESOURCEA(ordinal));
+    FARPROC byName = GetProcAddress(module, name);
+    return byName != nullptr ? byName : byOrdinal;
+}
+
+}  // namespace
+
+DynamicVisaLibrary::DynamicVisaLibrary() {
+    for (const char* fileName : {"visa32.dll", "visa64.dll"}) {
+        const std::string path = SystemLibraryPath(fileName);
+        module_.reset(LoadFromSystemDirectory(path));
+        if (module_) {
+            path_ = path;
+            break;
+        }
+    }
+    if (!module_) return;
+#define VISA_WIN_BIND(ordinal, name, params, args) \
+    name##_ = reinterpret_cast<name##Fn>(          \
+        reinterpret_cast<void (*)()>(BindEntry(module_.get(), ordinal, #name)));
+    VISA_FUNCTIONS(VISA_WIN_BIND)
+#undef VISA_WIN_BIND
+}
+
+int DynamicVisaLibrary::boundCount() const {
+    int count = 0;
+#define VISA_WIN_COUNT(ordinal, name, params, args) count += name##_ != nullptr;
+    VISA_FUNCTIONS(VISA_WIN_COUNT)
+#undef VISA_WIN_COUNT
+    return count;
+}
+
+// A missing library answers every call with "library not found"; a library that lacks one
+// entry answers that call with a system error. Neither ever calls through a null pointer.
+#define VISA_WIN_DEFINE_METHOD(ordinal, name, params, args)                                       \
+    ViStatus DynamicVisaLibrary::name params {                                                    \
+        if (name##_ == nullptr) return module_ ? VI_ERROR_SYSTEM_ERROR : VI_ERROR_LIBRARY_NFOUND; \
+        return name##_ args;                                                                      \
+    }
+VISA_FUNCTIONS(VISA_WIN_DEFINE_METHOD)
+#undef VISA_WIN_DEFINE_METHOD
