@@ -27,14 +27,11 @@ add_custom_command(
   OUTPUT ${FWU_BIN_DIR}/UpdateUtilityHelp.chm
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${FWU_HELP_WORK}
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/help ${FWU_HELP_WORK}
-  COMMAND ${FWU_CHMCMD} --verbosity 0 UpdateUtilityHelp.hhp > chmcmd.log
+  COMMAND ${CMAKE_COMMAND} -E chdir ${FWU_HELP_WORK} ${FWU_CHMCMD} --verbosity 1 UpdateUtilityHelp.hhp > ${CMAKE_CURRENT_BINARY_DIR}/chmcmd.log
   COMMAND ${CMAKE_COMMAND} -E make_directory ${FWU_BIN_DIR}
-  COMMAND ${CMAKE_COMMAND} -E copy UpdateUtilityHelp.chm ${FWU_BIN_DIR}/UpdateUtilityHelp.chm
-  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+  COMMAND ${CMAKE_COMMAND} -E copy ${FWU_HELP_WORK}/UpdateUtilityHelp.chm ${FWU_BIN_DIR}/UpdateUtilityHelp.chm
   DEPENDS ${FWU_HELP_SOURCES}
   COMMENT "Compiling the help file")
-# chmcmd runs inside the copy; the custom command's working directory must exist first.
-file(MAKE_DIRECTORY ${FWU_HELP_WORK})
 add_custom_target(FirmwareUpdateHelp DEPENDS ${FWU_BIN_DIR}/UpdateUtilityHelp.chm)
 
 # The dialog and its Windows services; the program adds the start-up and the resources.
