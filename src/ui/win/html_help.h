@@ -13,6 +13,6 @@ class HtmlHelpLauncher {
     void Load();
 
     bool tried_ = false;
-    UniqueModule library_;
+    UniqueLibrary library_;
     HtmlHelpAFn htmlHelp_ = nullptr;
 };

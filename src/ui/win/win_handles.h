@@ -11,12 +11,12 @@ struct FontTraits {
 };
 using UniqueFont = UniqueHandle<FontTraits>;
 
-struct ModuleTraits {
+struct LibraryTraits {
     using type = HMODULE;
     static type invalid() noexcept { return nullptr; }
     static void close(type module) noexcept { FreeLibrary(module); }
 };
-using UniqueModule = UniqueHandle<ModuleTraits>;
+using UniqueLibrary = UniqueHandle<LibraryTraits>;
 
 struct RegKeyTraits {
     using type = HKEY;
