@@ -53,6 +53,15 @@ int ValidateFirmware(FirmwareInfo& info, const ModelRecord& model) {
     return CompareBytes(info.UtilityRev, ownVersion) > 0 ? kErrUtilityTooOld : kOk;
 }
 
+int ParseAndValidate(FirmwareStream& stream, FirmwareInfo& info, const ModelRecord*& model) {
+    int code = ParseFirmwareFile(stream, info);
+    if (code != kOk) return code;
+    const ModelRecord* found = FindModel(info.ModelName);
+    if (!found) return kErrUnknownModel;
+    model = found;
+    return ValidateFirmware(info, *found);
+}
+
 void LoadFirmwareFile(WindowServices& window, FirmwareInfo& info,
                       const ModelRecord*& selectedModel) {
     window.EnableControl(IDC_UPDATE, false);
@@ -66,18 +75,7 @@ void LoadFirmwareFile(WindowServices& window, FirmwareInfo& info,
         return;
     }
 
-    int code = ParseFirmwareFile(file, info);
-    if (code != kOk) {
-        ReportError(window, code);
-        return;
-    }
-    const ModelRecord* model = FindModel(info.ModelName);
-    if (!model) {
-        ReportError(window, kErrUnknownModel);
-        return;
-    }
-    selectedModel = model;
-    code = ValidateFirmware(info, *model);
+    int code = ParseAndValidate(file, info, selectedModel);
     if (code != kOk) {
         ReportError(window, code);
         return;
