@@ -1,0 +1,188 @@
+// The Windows binding against real DLLs in the Wine prefix's system directory: what the
+// program gets when no VISA library is installed, when a stray copy lies beside it, and
+// when the simulated instrument's library is installed.
+
+#include <gtest/gtest.h>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "instrument/identification.h"
+#include "instrument/instrument_link.h"
+#include "recording_window.h"
+#include "visa/win/dynamic_visa_library.h"
+
+#undef MessageBox
+
+namespace {
+
+constexpr ViStatus kDecoyStatus = 0x0BADC0DE;  // what the fake library's ordinal 131 returns
+
+std::string SystemDirectory() {
+    char buffer[MAX_PATH];
+    UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
+    return std::string(buffer, n) + "\\";
+}
+
+std::string ProgramDirectory() {
+    char buffer[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    std::string path(buffer, n);
+    return path.substr(0, path.find_last_of("\\/") + 1);
+}
+
+std::string CurrentDirectory() {
+    char buffer[MAX_PATH];
+    DWORD n = GetCurrentDirectoryA(MAX_PATH, buffer);
+    return std::string(buffer, n) + "\\";
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Places and removes libraries for one test and puts back whatever was there before, so
+// the prefix is left as found (the ctest run holds the visa32 resource lock meanwhile).
+class InstalledVisaTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const std::string& path :
+             {SystemDirectory() + "visa32.dll", SystemDirectory() + "visa64.dll",
+              ProgramDirectory() + "visa32.dll", CurrentDirectory() + "visa32.dll"}) {
+            if (Exists(path)) {
+                const std::string aside = path + ".before-test";
+                ASSERT_TRUE(MoveFileExA(path.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING))
+                    << path;
+                movedAside_.push_back(path);
+            }
+        }
+    }
+    void TearDown() override {
+        for (const std::string& path : placed_) DeleteFileA(path.c_str());
+        for (const std::string& path : movedAside_)
+            MoveFileExA((path + ".before-test").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+
+    void Place(const std::string& library, const std::string& path) {
+        ASSERT_TRUE(CopyFileA(library.c_str(), path.c_str(), FALSE)) << library << " -> " << path;
+        placed_.push_back(path);
+    }
+    std::string FakeLibrary() const { return ProgramDirectory() + "fake_visa.dll"; }
+
+    RecordingWindow window;
+
+  private:
+    std::vector<std::string> movedAside_;
+    std::vector<std::string> placed_;
+};
+
+TEST_F(InstalledVisaTest, WithoutLibraryEveryCallFailsAndNothingIsFound) {
+    DynamicVisaLibrary visa;
+    EXPECT_FALSE(visa.loaded());
+    EXPECT_EQ(visa.boundCount(), 0);
+
+    InstrumentLink link(visa, window, "0x0d3f", "0x1141");
+    link.OpenResourceManager();
+    EXPECT_EQ(link.SearchInstruments(), 0);
+    EXPECT_TRUE(window.devices.empty());
+    EXPECT_EQ(link.ConnectDevice(), 3);
+    char buffer[kReplyMax + 1];
+    uint32_t count = 0;
+    EXPECT_EQ(link.WriteDevice("*IDN?\n", 6), VI_ERROR_LIBRARY_NFOUND);
+    EXPECT_EQ(link.ReadDevice(buffer, kReplyMax, &count), VI_ERROR_LIBRARY_NFOUND);
+    link.DisconnectDevice();
+    link.CloseResourceManager();
+}
+
+TEST_F(InstalledVisaTest, StrayCopiesBesideTheProgramAreNeverLoaded) {
+    Place(FakeLibrary(), ProgramDirectory() + "visa32.dll");
+    if (CurrentDirectory() != ProgramDirectory())
+        Place(FakeLibrary(), CurrentDirectory() + "visa32.dll");
+
+    DynamicVisaLibrary visa;
+    EXPECT_FALSE(visa.loaded());
+    ViSession rm = 0;
+    EXPECT_EQ(visa.viOpenDefaultRM(&rm), VI_ERROR_LIBRARY_NFOUND);
+}
+
+TEST_F(InstalledVisaTest, SystemLibraryWinsOverAStrayCopy) {
+    Place(FakeLibrary(), SystemDirectory() + "visa32.dll");
+    Place(FakeLibrary(), ProgramDirectory() + "visa32.dll");
+
+    DynamicVisaLibrary visa;
+    ASSERT_TRUE(visa.loaded());
+    EXPECT_EQ(visa.path(), SystemDirectory() + "visa32.dll");
+}
+
+TEST_F(InstalledVisaTest, NamesWinOverOrdinalsAndMissingEntriesFailSafely) {
+    Place(FakeLibrary(), SystemDirectory() + "visa32.dll");
+    DynamicVisaLibrary visa;
+    ASSERT_TRUE(visa.loaded());
+    EXPECT_EQ(visa.boundCount(), 7);  // all but viSetAttribute
+
+    InstrumentLink link(visa, window, "0x0d3f", "0x1141");
+    link.OpenResourceManager();
+    ASSERT_EQ(link.SearchInstruments(), 1);
+    window.DeviceListSelect(0);
+    // viOpen is reached by its name, not by the decoy at ordinal 131.
+    ViSession session = 0;
+    EXPECT_NE(visa.viOpen(link.resourceManager(), "x", VI_NULL, 1000, &session), kDecoyStatus);
+    EXPECT_EQ(session, 0x77u);
+    // The timeout cannot be set: 3, with the session open.
+    EXPECT_EQ(visa.viSetAttribute(session, VI_ATTR_TMO_VALUE, 5000), VI_ERROR_SYSTEM_ERROR);
+    EXPECT_EQ(link.ConnectDevice(), 3);
+    EXPECT_EQ(link.instrumentSession(), 0x77u);
+
+    // viRead has no name, only its ordinal.
+    EXPECT_EQ(link.WriteDevice("*IDN?\n", 6), VI_SUCCESS);
+    char buffer[kReplyMax + 1];
+    uint32_t count = 0;
+    ASSERT_EQ(link.ReadDevice(buffer, kReplyMax, &count), VI_SUCCESS);
+    EXPECT_STREQ(buffer, "FAKE CORP.,K4417F\n");
+    link.DisconnectDevice();
+    link.CloseResourceManager();
+}
+
+TEST_F(InstalledVisaTest, Visa64IsTheFallback) {
+    Place(FakeLibrary(), SystemDirectory() + "visa64.dll");
+    DynamicVisaLibrary visa;
+    ASSERT_TRUE(visa.loaded());
+    EXPECT_EQ(visa.path(), SystemDirectory() + "visa64.dll");
+}
+
+#ifdef FWSIM_VISA32_PATH
+// A path from the build (a Unix path) as Wine's Z: drive shows it.
+std::string BuildPath(const char* unixPath) {
+    std::string path = unixPath;
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+TEST_F(InstalledVisaTest, SimulatedInstrumentIsFoundAndIdentifiedThroughTheBinding) {
+    Place(BuildPath(FWSIM_VISA32_PATH), SystemDirectory() + "visa32.dll");
+    DynamicVisaLibrary visa;
+    ASSERT_TRUE(visa.loaded());
+    EXPECT_EQ(visa.boundCount(), 8);
+
+    InstrumentLink link(visa, window, "0x0d3f", "0x1141");
+    link.OpenResourceManager();
+    ASSERT_GE(link.SearchInstruments(), 1);
+    window.DeviceListSelect(0);
+    ASSERT_EQ(link.ConnectDevice(), 0);
+    std::string reply;
+    const ModelRecord model = {"ZENTROVA CORP.", "K4417F", "", nullptr};
+    EXPECT_EQ(IdentifyDevice(link, model, reply), 5);
+    EXPECT_EQ(reply.rfind("ZENTROVA CORP.,K4417F,", 0), 0u) << reply;
+    link.DisconnectDevice();
+    link.CloseResourceManager();
+}
+#endif
+
+}  // namespace
