@@ -2,7 +2,7 @@
 # make_sample.sh FWTOOL DIR: packs a valid K4417F file DIR/sample.fw from generated payloads,
 # and DIR/short.fw, the same file one byte short.
 set -e
-fwtool="$1"
+fwtool="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 dir="$2"
 mkdir -p "$dir"
 cd "$dir"
