@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "sim_instrument.h"
 #include "sim_scenario.h"
 #include "visa/visa_library.h"
 
 // Time as the simulated instrument sees it. Tests use a virtual clock that only moves
 // when the program asks to sleep (or a read times out); the DLL uses the real clock.
 class SimClock {
-public:
+  public:
     virtual ~SimClock() = default;
     virtual uint64_t NowMs() = 0;
     // Called where the instrument itself makes the caller wait (a read that times out).
@@ -23,28 +24,59 @@ public:
 };
 
 class VirtualClock : public SimClock {
-public:
+  public:
     uint64_t NowMs() override { return now_; }
     void Wait(uint32_t ms) override { now_ += ms; }
     void Advance(uint32_t ms) { now_ += ms; }
 
-private:
+  private:
     uint64_t now_ = 0;
 };
 
-// One VISA call as the instrument side saw it.
-struct SimCall {
-    std::string op;          // "viOpenDefaultRM", "viFindRsrc", "viOpen", "viWrite", ...
-    std::string resource;    // the instrument it concerned, when any
-    std::vector<uint8_t> bytes;  // written bytes, or the reply delivered by viRead
-    ViStatus status = 0;
-    uint64_t timeMs = 0;     // clock at the call
+// The real clock, for the DLL: waits really wait, shortened by `timeoutScale`.
+class SteadyClock : public SimClock {
+  public:
+    explicit SteadyClock(double timeoutScale = 1.0);
+    uint64_t NowMs() override;
+    void Wait(uint32_t ms) override;
+
+  private:
+    double scale_;
+    uint64_t startMs_;
 };
 
-class SimInstrument;  // one instrument: normal firmware, writer and flash (sim_instrument.h)
+// Recorded bytes are kept whole up to this size; of longer ones (section data) only the
+// first kSimRecordedHead bytes are kept, so a big update does not keep a copy of itself.
+constexpr size_t kSimRecordedWhole = 320;
+constexpr size_t kSimRecordedHead = 16;
+
+// One VISA call as the instrument side saw it.
+struct SimCall {
+    std::string op;              // "viOpenDefaultRM", "viFindRsrc", "viOpen", "viWrite", ...
+    std::string resource;        // the instrument it concerned, when any (viFindRsrc and
+                                 // viFindNext: the description returned)
+    std::vector<uint8_t> bytes;  // written bytes, or the reply delivered by viRead
+                                 // (viFindRsrc: the expression); see kSimRecordedWhole
+    ViStatus status = 0;
+    uint64_t timeMs = 0;     // clock at the call
+    int nth = 0;             // this call's number among the calls of `op` (as faults count)
+    uint32_t byteCount = 0;  // the true number of bytes written or delivered
+    uint64_t arg = 0;        // viOpen: open timeout; viSetAttribute: the value;
+                             // viRead: the maximum count; viWrite: the count
+
+    std::string text() const { return std::string(bytes.begin(), bytes.end()); }
+};
+
+// Receives every call and violation as it happens (the DLL writes them to a file).
+class SimRecorder {
+  public:
+    virtual ~SimRecorder() = default;
+    virtual void OnCall(const SimCall& call) = 0;
+    virtual void OnViolation(const std::string& text) = 0;
+};
 
 class SimVisa : public VisaLibrary {
-public:
+  public:
     // `clock` is borrowed; nullptr gives an internal VirtualClock.
     explicit SimVisa(SimScenario scenario, SimClock* clock = nullptr);
     ~SimVisa() override;
@@ -55,15 +87,20 @@ public:
 
     // Inspection for tests.
     const std::vector<SimCall>& calls() const;
-    // Protocol violations the instruments recorded (bad frames, short pauses, ...).
+    // The calls of one function, in order.
+    std::vector<SimCall> callsOf(const std::string& op) const;
+    // Protocol violations the instruments recorded (bad frames, short pauses, ...), each
+    // prefixed with the instrument's serial number and ": ".
     std::vector<std::string> violations() const;
+    // Borrowed; nullptr stops the reporting.
+    void setRecorder(SimRecorder* recorder);
     SimInstrument& instrument(size_t index);
     size_t instrumentCount() const;
     SimClock& clock();
     // Open sessions (instrument and find lists) other than the resource managers'.
     int openSessionCount() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -1,0 +1,331 @@
+#include "sim_visa.h"
+
+#include <cctype>
+#include <cstring>
+#include <map>
+
+#include "search_expression.h"
+#include "sim_instrument.h"
+
+namespace {
+
+constexpr ViStatus kWarnNullObject = 0x3FFF0082;  // viClose of session 0
+constexpr uint32_t kDefaultTimeoutMs = 2000;
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+void CopyDescription(const std::string& name, ViChar* desc) {
+    if (!desc) return;
+    size_t n = std::min<size_t>(name.size(), VI_FIND_BUFLEN - 1);
+    std::memcpy(desc, name.data(), n);
+    desc[n] = '\0';
+}
+
+}  // namespace
+
+struct SimVisa::Impl {
+    enum class Kind { kResourceManager, kInstrument, kFindList };
+    struct Session {
+        explicit Session(Kind k, ViSession opener = 0) : kind(k), owner(opener) {}
+        Kind kind;
+        ViSession owner;  // the resource manager it was opened through
+        size_t instrument = 0;
+        uint32_t timeoutMs = kDefaultTimeoutMs;
+        std::vector<std::string> pending;  // find list: matches not yet returned
+    };
+
+    SimScenario scenario;
+    VirtualClock ownClock;
+    SimClock* clock;
+    std::vector<std::unique_ptr<SimInstrument>> instruments;
+    std::map<ViObject, Session> sessions;
+    ViObject nextHandle = 0x1001;
+    std::vector<SimCall> calls;
+    std::map<std::string, int> callCounts;
+    SimRecorder* recorder = nullptr;
+    std::vector<size_t> violationsReported;
+
+    // The call being made: counted and recorded when it ends.
+    struct Call {
+        Impl& impl;
+        SimCall record;
+        const SimFault* fault = nullptr;
+        Call(Impl& i, const char* op) : impl(i) {
+            record.op = op;
+            record.nth = ++impl.callCounts[op];
+            record.timeMs = impl.clock->NowMs();
+            for (const SimFault& f : impl.scenario.faults)
+                if (f.callLevel() && f.op == op && f.nth == record.nth) fault = &f;
+        }
+        bool Fails() const { return fault && fault->action == "fail"; }
+        ViStatus FailStatus() const { return fault->status ? fault->status : VI_ERROR_IO; }
+        bool TimesOut() const { return fault && fault->action == "timeout"; }
+        bool Silent() const { return fault && fault->action == "silent"; }
+        void Bytes(const uint8_t* p, size_t n) {
+            record.byteCount = static_cast<uint32_t>(n);
+            size_t keep = n <= kSimRecordedWhole ? n : kSimRecordedHead;
+            record.bytes.assign(p, p + keep);
+        }
+        ViStatus Done(ViStatus status) {
+            record.status = status;
+            impl.calls.push_back(record);
+            impl.Report();
+            return status;
+        }
+    };
+
+    Session* Find(ViObject handle, Kind kind) {
+        auto it = sessions.find(handle);
+        return it == sessions.end() || it->second.kind != kind ? nullptr : &it->second;
+    }
+
+    ViObject Add(Session session) {
+        ViObject handle = nextHandle++;
+        sessions.emplace(handle, std::move(session));
+        return handle;
+    }
+
+    void Report() {
+        if (!recorder) return;
+        recorder->OnCall(calls.back());
+        for (size_t i = 0; i < instruments.size(); ++i) {
+            const auto& list = instruments[i]->violations();
+            for (; violationsReported[i] < list.size(); ++violationsReported[i])
+                recorder->OnViolation(instruments[i]->serial() + ": " +
+                                      list[violationsReported[i]]);
+        }
+    }
+};
+
+SimVisa::SimVisa(SimScenario scenario, SimClock* clock) : impl_(new Impl) {
+    impl_->scenario = std::move(scenario);
+    impl_->clock = clock ? clock : &impl_->ownClock;
+    for (const SimInstrumentSpec& spec : impl_->scenario.instruments)
+        impl_->instruments.push_back(std::make_unique<SimInstrument>(spec, impl_->scenario));
+    impl_->violationsReported.assign(impl_->instruments.size(), 0);
+}
+
+SimVisa::~SimVisa() = default;
+
+ViStatus SimVisa::viOpenDefaultRM(ViSession* vi) {
+    Impl::Call call(*impl_, "viOpenDefaultRM");
+    if (call.Fails()) return call.Done(call.FailStatus());
+    if (call.TimesOut()) return call.Done(VI_ERROR_TMO);
+    if (!vi) return call.Done(VI_ERROR_INV_OBJECT);
+    *vi = impl_->Add(Impl::Session(Impl::Kind::kResourceManager));
+    return call.Done(VI_SUCCESS);
+}
+
+ViStatus SimVisa::viFindRsrc(ViSession sesn, const ViChar* expr, ViFindList* findList,
+                             ViUInt32* retCnt, ViChar* desc) {
+    Impl::Call call(*impl_, "viFindRsrc");
+    if (expr) call.Bytes(reinterpret_cast<const uint8_t*>(expr), std::strlen(expr));
+    if (call.Fails()) return call.Done(call.FailStatus());
+    if (call.TimesOut()) return call.Done(VI_ERROR_TMO);
+    if (!impl_->Find(sesn, Impl::Kind::kResourceManager)) return call.Done(VI_ERROR_INV_OBJECT);
+    if (!expr) return call.Done(VI_ERROR_INV_EXPR);
+
+    std::vector<std::string> matches;
+    for (const auto& instrument : impl_->instruments) {
+        SimMatch m = SimMatchExpression(expr, instrument->resource());
+        if (m == SimMatch::kMalformed) return call.Done(VI_ERROR_INV_EXPR);
+        if (m == SimMatch::kMatch) matches.push_back(instrument->resource());
+    }
+    if (retCnt) *retCnt = static_cast<ViUInt32>(matches.size());
+    if (matches.empty()) return call.Done(VI_ERROR_RSRC_NFOUND);
+
+    CopyDescription(matches.front(), desc);
+    call.record.resource = matches.front();
+    if (findList) {
+        Impl::Session list(Impl::Kind::kFindList, sesn);
+        list.pending.assign(matches.begin() + 1, matches.end());
+        *findList = impl_->Add(std::move(list));
+    }
+    return call.Done(VI_SUCCESS);
+}
+
+ViStatus SimVisa::viFindNext(ViFindList findList, ViChar* desc) {
+    Impl::Call call(*impl_, "viFindNext");
+    if (call.Fails()) return call.Done(call.FailStatus());
+    if (call.TimesOut()) return call.Done(VI_ERROR_TMO);
+    Impl::Session* list = impl_->Find(findList, Impl::Kind::kFindList);
+    if (!list) return call.Done(VI_ERROR_INV_OBJECT);
+    if (list->pending.empty()) return call.Done(VI_ERROR_RSRC_NFOUND);
+    call.record.resource = list->pending.front();
+    CopyDescription(list->pending.front(), desc);
+    list->pending.erase(list->pending.begin());
+    return call.Done(VI_SUCCESS);
+}
+
+ViStatus SimVisa::viOpen(ViSession sesn, const ViChar* name, ViAccessMode, ViUInt32 timeout,
+                         ViSession* vi) {
+    Impl::Call call(*impl_, "viOpen");
+    call.record.arg = timeout;
+    if (name) call.record.resource = name;
+    if (call.Fails()) return call.Done(call.FailStatus());
+    if (call.TimesOut()) {
+        impl_->clock->Wait(timeout);
+        return call.Done(VI_ERROR_TMO);
+    }
+    if (!impl_->Find(sesn, Impl::Kind::kResourceManager)) return call.Done(VI_ERROR_INV_OBJECT);
+    if (!name || !vi) return call.Done(VI_ERROR_RSRC_NFOUND);
+    for (size_t i = 0; i < impl_->instruments.size(); ++i) {
+        SimInstrument& instrument = *impl_->instruments[i];
+        if (!SameName(instrument.resource(), name)) continue;
+        call.record.resource = instrument.resource();
+        instrument.Open();
+        Impl::Session session(Impl::Kind::kInstrument, sesn);
+        session.instrument = i;
+        *vi = impl_->Add(std::move(session));
+        return call.Done(VI_SUCCESS);
+    }
+    return call.Done(VI_ERROR_RSRC_NFOUND);
+}
+
+ViStatus SimVisa::viClose(ViObject vi) {
+    Impl::Call call(*impl_, "viClose");
+    if (call.Fails()) return call.Done(call.FailStatus());
+    if (call.TimesOut()) return call.Done(VI_ERROR_TMO);
+    if (vi == 0) return call.Done(kWarnNullObject);
+    auto it = impl_->sessions.find(vi);
+    if (it == impl_->sessions.end()) return call.Done(VI_ERROR_INV_OBJECT);
+    if (it->second.kind == Impl::Kind::kInstrument)
+        call.record.resource = impl_->instruments[it->second.instrument]->resource();
+    if (it->second.kind == Impl::Kind::kResourceManager) {
+        // Closing a resource manager closes everything opened through it.
+        for (auto child = impl_->sessions.begin(); child != impl_->sessions.end();) {
+            if (child->second.owner == vi)
+                child = impl_->sessions.erase(child);
+            else
+                ++child;
+        }
+    }
+    impl_->sessions.erase(vi);
+    return call.Done(VI_SUCCESS);
+}
+
+ViStatus SimVisa::viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue) {
+    Impl::Call call(*impl_, "viSetAttribute");
+    call.record.arg = attrValue;
+    if (call.Fails()) return call.Done(call.FailStatus());
+    if (call.TimesOut()) return call.Done(VI_ERROR_TMO);
+    auto it = impl_->sessions.find(vi);
+    if (it == impl_->sessions.end()) return call.Done(VI_ERROR_INV_OBJECT);
+    Impl::Session& session = it->second;
+    if (session.kind == Impl::Kind::kInstrument)
+        call.record.resource = impl_->instruments[session.instrument]->resource();
+    if (attrName != VI_ATTR_TMO_VALUE) return call.Done(VI_ERROR_NSUP_ATTR);
+    session.timeoutMs = static_cast<uint32_t>(attrValue);
+    return call.Done(VI_SUCCESS);
+}
+
+ViStatus SimVisa::viRead(ViSession vi, ViByte* buf, ViUInt32 cnt, ViUInt32* retCnt) {
+    Impl::Call call(*impl_, "viRead");
+    call.record.arg = cnt;
+    if (call.Fails()) return call.Done(call.FailStatus());
+    Impl::Session* session = impl_->Find(vi, Impl::Kind::kInstrument);
+    if (!session) return call.Done(VI_ERROR_INV_OBJECT);
+    SimInstrument& instrument = *impl_->instruments[session->instrument];
+    call.record.resource = instrument.resource();
+    if (retCnt) *retCnt = 0;
+    if (call.TimesOut()) {
+        impl_->clock->Wait(session->timeoutMs);
+        return call.Done(VI_ERROR_TMO);
+    }
+    instrument.CheckPause(call.record.timeMs);
+    if (call.Silent()) {
+        instrument.DropReply();
+        impl_->clock->Wait(session->timeoutMs);
+        return call.Done(VI_ERROR_TMO);
+    }
+
+    std::string reply;
+    bool rest = false;
+    if (call.fault && call.fault->action == "reply") {
+        instrument.DropReply();
+        reply = call.fault->text.substr(0, cnt);
+        rest = call.fault->text.size() > cnt;
+    } else if (instrument.HasReply()) {
+        reply = instrument.TakeReply(cnt, &rest);
+    } else {
+        // Nothing to say: the read gives up after the session timeout.
+        impl_->clock->Wait(session->timeoutMs);
+        return call.Done(VI_ERROR_TMO);
+    }
+    if (buf && !reply.empty()) std::memcpy(buf, reply.data(), reply.size());
+    if (retCnt) *retCnt = static_cast<ViUInt32>(reply.size());
+    call.Bytes(reinterpret_cast<const uint8_t*>(reply.data()), reply.size());
+    // A reply that fills the maximum ends with the count, not with its end of message.
+    bool full = rest || (cnt > 0 && reply.size() == cnt);
+    return call.Done(full ? VI_SUCCESS_MAX_CNT : VI_SUCCESS);
+}
+
+ViStatus SimVisa::viWrite(ViSession vi, const ViByte* buf, ViUInt32 cnt, ViUInt32* retCnt) {
+    Impl::Call call(*impl_, "viWrite");
+    call.record.arg = cnt;
+    if (buf) call.Bytes(buf, cnt);
+    if (call.Fails()) return call.Done(call.FailStatus());
+    Impl::Session* session = impl_->Find(vi, Impl::Kind::kInstrument);
+    if (!session) return call.Done(VI_ERROR_INV_OBJECT);
+    SimInstrument& instrument = *impl_->instruments[session->instrument];
+    call.record.resource = instrument.resource();
+    if (call.TimesOut()) {
+        impl_->clock->Wait(session->timeoutMs);
+        if (retCnt) *retCnt = 0;
+        return call.Done(VI_ERROR_TMO);
+    }
+    if (!buf && cnt) return call.Done(VI_ERROR_INV_OBJECT);
+    instrument.CheckPause(call.record.timeMs);
+    if (!call.Silent()) instrument.Receive(buf, cnt, call.record.timeMs);
+    if (retCnt) *retCnt = cnt;
+    return call.Done(VI_SUCCESS);
+}
+
+const std::vector<SimCall>& SimVisa::calls() const {
+    return impl_->calls;
+}
+
+std::vector<SimCall> SimVisa::callsOf(const std::string& op) const {
+    std::vector<SimCall> out;
+    for (const SimCall& c : impl_->calls)
+        if (c.op == op) out.push_back(c);
+    return out;
+}
+
+std::vector<std::string> SimVisa::violations() const {
+    std::vector<std::string> out;
+    for (const auto& instrument : impl_->instruments)
+        for (const std::string& v : instrument->violations())
+            out.push_back(instrument->serial() + ": " + v);
+    return out;
+}
+
+void SimVisa::setRecorder(SimRecorder* recorder) {
+    impl_->recorder = recorder;
+}
+
+SimInstrument& SimVisa::instrument(size_t index) {
+    return *impl_->instruments.at(index);
+}
+
+size_t SimVisa::instrumentCount() const {
+    return impl_->instruments.size();
+}
+
+SimClock& SimVisa::clock() {
+    return *impl_->clock;
+}
+
+int SimVisa::openSessionCount() const {
+    int n = 0;
+    for (const auto& entry : impl_->sessions)
+        if (entry.second.kind != Impl::Kind::kResourceManager) ++n;
+    return n;
+}
