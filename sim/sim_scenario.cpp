@@ -31,7 +31,9 @@ class FieldReader {
         });
     }
     bool Integer(const char* key, int64_t low, int64_t high, int64_t& out) {
-        return Read(key, "an integer", [&](const json& v) {
+        std::string expected =
+            "an integer from " + std::to_string(low) + " to " + std::to_string(high);
+        return Read(key, expected.c_str(), [&](const json& v) {
             if (!v.is_number_integer()) return false;
             int64_t value = v.is_number_unsigned() && v.get<uint64_t>() > INT64_MAX
                                 ? INT64_MAX
