@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# One end-to-end scenario of FirmwareUpdate.exe under Wine, worked through its real window
+# by uidriver. Usage: e2e.sh <scenario> <FirmwareUpdate.exe> <uidriver.exe> <visa32.dll> <work root>
+# Expects DISPLAY and a running Wine session (cmake/run-tests.sh); the prefix is
+# $WINEPREFIX, else build/wineprefix.
+set -euo pipefail
+scenario=$1
+exe=$(realpath "$2") driver=$(realpath "$3") simdll=$(realpath -m "$4") workroot=$(realpath -m "$5")
+FWU_ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+export WINEPREFIX="${WINEPREFIX:-$FWU_ROOT/build/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+[ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: run through cmake/run-tests.sh"; exit 1; }
+
+system32="$WINEPREFIX/drive_c/windows/system32"
+work="$workroot/$scenario"
+rm -rf "$work"
+mkdir -p "$work/app"
+cp "$exe" "$work/app/FirmwareUpdate.exe"
+
+# Windows paths of files in the work folder (drive Z: is the Unix root).
+winpath() { local p=$1; echo "Z:${p//\//\\}"; }
+app="$(winpath "$work/app/FirmwareUpdate.exe")"
+firmware="$work/firmware.bin"
+flash="$work/flash.bin"
+
+drive() { wine "$driver" "$@" </dev/null; }
+
+install_visa() { cp "$simdll" "$system32/visa32.dll"; }
+
+# The simulated world: `scenario_json <mode> [faults JSON]`.
+scenario_json() {
+    local mode=$1 faults=${2:-[]}
+    cat >"$work/scenario.json" <<JSON
+{
+  "instruments": [
+    { "resource": "USB0::0x0D3F::0x1141::TW00012345::INSTR",
+      "revision": "1234567890ABCDEFGHIJKLMNOP",
+      "mode": "$mode",
+      "flashFile": "$(winpath "$flash" | sed 's/\\/\\\\/g')" }
+  ],
+  "progressLines": 3,
+  "faults": $faults
+}
+JSON
+    export FWSIM_SCENARIO="$(winpath "$work/scenario.json")"
+}
+
+# Loads the firmware file through the "..." button and the open-file dialog.
+load_steps() {
+    echo click=1034 "open-file=$(winpath "$1")"
+}
+
+completion_box='box=ok=Update is completed\nPlease cycle the power of K4417F!=Firmware Update'
+confirm_box='box=yes=Are you sure you want to update K4417F SN:TW00012345?=Confirm Firmware Update'
+
+case "$scenario" in
+string_resource)
+    # The sockets failure text, read back from the program's resources.
+    drive "expect-string=$app=103=Windows sockets \\u555F\\u59CB\\u5931\\u6557\\u3002"
+    ;;
+
+more_info_96dpi | more_info_192dpi)
+    dpi=96 shown=600 hidden=450
+    if [ "$scenario" = more_info_192dpi ]; then
+        dpi=192 shown=1200 hidden=900
+    fi
+    key='HKCU\Control Panel\Desktop'
+    previous=$(wine reg query "$key" /v LogPixels </dev/null 2>/dev/null | tr -d '\r' |
+        awk '/LogPixels/ {print $3}') || true
+    restore() {
+        if [ -n "$previous" ]; then
+            wine reg add "$key" /v LogPixels /t REG_DWORD /d $((previous)) /f </dev/null >/dev/null 2>&1
+        else
+            wine reg delete "$key" /v LogPixels /f </dev/null >/dev/null 2>&1 || true
+        fi
+    }
+    trap restore EXIT
+    wine reg add "$key" /v LogPixels /t REG_DWORD /d $dpi /f </dev/null >/dev/null 2>&1
+    # The width must stay as it was through every toggle.
+    drive "start=$app" expect-height=$hidden expect-text=1053="More Info >>" expect-shown=1062=0 \
+        expect-width-kept \
+        click-sync=1053 expect-height=$shown expect-text=1053="More Info <<" expect-shown=1062=1 \
+        expect-width-kept \
+        click-sync=1053 expect-height=$hidden expect-text=1053="More Info >>" expect-shown=1062=0 \
+        click-sync=1053 expect-height=$shown expect-width-kept \
+        send-close wait-exit
+    ;;
+
+help_available)
+    cp "$(dirname "$exe")/UpdateUtilityHelp.chm" "$work/app/"
+    drive "start=$app" expect-windows="HH Parent"=0 click-sync=1010 wait-windows="HH Parent" \
+        expect-visible send-close wait-exit
+    ;;
+
+help_missing)
+    # HTML Help disabled for this run: the registered path and the name both fail to load.
+    cp "$(dirname "$exe")/UpdateUtilityHelp.chm" "$work/app/"
+    export WINEDLLOVERRIDES="hhctrl.ocx=d;$WINEDLLOVERRIDES"
+    drive "start=$app" click-sync=1010 expect-windows="HH Parent"=0 no-box \
+        click-sync=1010 expect-windows="HH Parent"=0 no-box expect-visible send-close wait-exit
+    ;;
+
+missing_visa_library)
+    saved="$work/visa32.dll.saved"
+    [ -e "$system32/visa32.dll" ] && mv "$system32/visa32.dll" "$saved"
+    trap '[ -e "$saved" ] && mv "$saved" "$system32/visa32.dll"' EXIT
+    [ ! -e "$system32/visa64.dll" ] || { echo "a visa64.dll is installed in the prefix"; exit 1; }
+    drive make-firmware="$firmware"=valid
+    drive "start=$app" $(load_steps "$firmware") expect-enabled=1009=1 click=1009 \
+        "box=ok=No instrument found.=Search Instrument" expect-text=1062= \
+        expect-enabled=1009=1 expect-enabled=1034=1 send-close wait-exit
+    ;;
+
+corrupted_file)
+    install_visa
+    scenario_json normal
+    good="$work/good.bin"
+    drive make-firmware="$good"=valid make-firmware="$firmware"=truncated
+    # A good file first: its texts must stay when the damaged one is refused.
+    drive "start=$app" $(load_steps "$good") expect-text=1038=K4417F expect-text=1036=2.10.0 \
+        "expect-text=1006=$(winpath "$good")" expect-enabled=1009=1 \
+        $(load_steps "$firmware") \
+        "box=ok=The firmware revision file is corrupted.=Error" \
+        "expect-log-contains=\\r\\nError number: 23" expect-enabled=1009=0 \
+        expect-text=1038=K4417F "expect-text=1006=$(winpath "$good")" \
+        send-close wait-exit
+    ;;
+
+complete_update)
+    install_visa
+    scenario_json normal
+    drive make-firmware="$firmware"=valid=2000,48,48,1030,128,32
+    drive "start=$app" $(load_steps "$firmware") expect-enabled=1009=1 click=1009 \
+        "$confirm_box" "$completion_box" \
+        "expect-log-contains=Connect ... OK\\r\\nTo Writer ... OK\\r\\nConnect ... OK\\r\\nTesting ... OK\\r\\nCheck Revision ... OK\\r\\n" \
+        "expect-log-contains=--------------- Completed ---------------" \
+        "expect-text=1007=6 / 6" expect-enabled=1009=1 expect-enabled=1034=1 print-log \
+        send-close wait-exit
+    drive check-flash="$flash"="$firmware"
+    ;;
+
+failure_mid_update)
+    install_visa
+    scenario_json normal '[ { "section": 3, "step": "final", "text": "ERASE NG" } ]'
+    drive make-firmware="$firmware"=valid
+    drive "start=$app" $(load_steps "$firmware") click=1009 "$confirm_box" \
+        wait-enabled=1009 no-box "expect-log-contains=\\r\\nError number: 17" \
+        "expect-text=1007=3 / 6" expect-enabled=1034=1 print-log send-close wait-exit
+    # The first two sections were written before the writer refused the third.
+    drive check-flash="$flash"="$firmware"=2
+    ;;
+
+close_during_transfer)
+    install_visa
+    scenario_json writer
+    drive make-firmware="$firmware"=valid=64,48,48,6000,128,32
+    drive "start=$app" $(load_steps "$firmware") click=1009 "$confirm_box" \
+        "wait-text=1007=2 / 6" send-close expect-visible expect-enabled=1009=0 \
+        "$completion_box" expect-visible \
+        "expect-log-contains=Connect ... OK\\r\\nTesting ... OK" \
+        send-close wait-exit
+    ;;
+
+*)
+    echo "unknown scenario $scenario"
+    exit 2
+    ;;
+esac
+echo "scenario $scenario passed"
