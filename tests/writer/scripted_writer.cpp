@@ -6,34 +6,24 @@
 
 #include "writer/writer_frame.h"
 
-ViStatus ScriptedWriter::viOpenDefaultRM(ViSession* vi) {
-    *vi = 1;
-    return VI_SUCCESS;
+// Sessions are not what this writer is about: the link writes and reads on session 0.
+ViStatus ScriptedWriter::viOpenDefaultRM(ViSession*) {
+    return VI_ERROR_SYSTEM_ERROR;
 }
 ViStatus ScriptedWriter::viFindRsrc(ViSession, const ViChar*, ViFindList*, ViUInt32*, ViChar*) {
-    return VI_ERROR_RSRC_NFOUND;
+    return VI_ERROR_SYSTEM_ERROR;
 }
 ViStatus ScriptedWriter::viFindNext(ViFindList, ViChar*) {
-    return VI_ERROR_RSRC_NFOUND;
+    return VI_ERROR_SYSTEM_ERROR;
 }
-ViStatus ScriptedWriter::viOpen(ViSession, const ViChar*, ViAccessMode, ViUInt32, ViSession* vi) {
-    *vi = 2;
-    return VI_SUCCESS;
+ViStatus ScriptedWriter::viOpen(ViSession, const ViChar*, ViAccessMode, ViUInt32, ViSession*) {
+    return VI_ERROR_SYSTEM_ERROR;
 }
 ViStatus ScriptedWriter::viClose(ViObject) {
     return VI_SUCCESS;
 }
 ViStatus ScriptedWriter::viSetAttribute(ViObject, ViAttr, ViAttrState) {
-    return VI_SUCCESS;
-}
-
-void ScriptedWriter::Restart() {
-    replies.clear();
-    endless = nullptr;
-    reads = 0;
-    failWrite = 0;
-    writes.clear();
-    writeCount_ = 0;
+    return VI_ERROR_SYSTEM_ERROR;
 }
 
 ViStatus ScriptedWriter::viRead(ViSession, ViByte* buf, ViUInt32 cnt, ViUInt32* retCnt) {
@@ -85,13 +75,6 @@ void WriterProtocolTest::ScriptAcceptedSection(uint32_t checksum) {
     writer.Reply("OK");  // checksum length
     writer.Reply(std::to_string(checksum));
     writer.Reply("OK");  // flash check
-}
-
-std::vector<std::string> WriterProtocolTest::TraceOf(const std::string& kind) const {
-    std::vector<std::string> out;
-    for (const std::string& entry : trace)
-        if (entry.compare(0, kind.size(), kind) == 0) out.push_back(entry);
-    return out;
 }
 
 std::vector<std::vector<uint8_t>> WriterProtocolTest::Frames() const {

@@ -34,8 +34,6 @@ class ScriptedWriter : public VisaLibrary {
     std::vector<std::vector<uint8_t>> writes;  // every successful write, as sent
 
     void Reply(const std::string& text) { replies.push_back({VI_SUCCESS, text}); }
-    // Forgets the script and everything recorded, for the next run.
-    void Restart();
 
     ViStatus viOpenDefaultRM(ViSession* vi) override;
     ViStatus viFindRsrc(ViSession, const ViChar*, ViFindList*, ViUInt32*, ViChar*) override;
@@ -57,8 +55,6 @@ class WriterProtocolTest : public ::testing::Test {
 
     // The replies of a section that the writer accepts up to the flash write.
     void ScriptAcceptedSection(uint32_t checksum);
-    // The trace entries of one kind ("frame", "write", ...), in order.
-    std::vector<std::string> TraceOf(const std::string& kind) const;
     // The bytes of the written frames, in order.
     std::vector<std::vector<uint8_t>> Frames() const;
 

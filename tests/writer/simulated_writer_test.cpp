@@ -103,23 +103,26 @@ TEST_F(SimWriterTest, WholeFileLeavesEverySectionInFlashWithNoProtocolViolation)
 }
 
 TEST_F(SimWriterTest, WriterRefusalAtEachStepGivesItsCodeAndNothingFollows) {
+    const std::string loaded = "    Loading ... OK\r\n";
+    const std::string summed = loaded + "    Check Sum ... OK\r\n";
     struct Case {
         const char* step;
         const char* text;
         int code;
+        std::string log;
     };
     const Case cases[] = {
-        {"reset", "NG", kErrResetReply},
-        {"end_load_data", "NG", kErrEndLoadReply},
-        {"end_load", "OK\r\n", kErrEndLoadReply},
-        {"select", "NG", kErrSelectReply},
-        {"checksum_length", "NG", kErrChecksumLengthReply},
-        {"checksum", "", kErrChecksumEmpty},
-        {"checksum", "12345", kErrChecksumMismatch},
-        {"flash_check", "OK ", kErrFlashCheckReply},
-        {"final", "ERASE NG", kErrEraseNg},
-        {"final", "PROGRAM NG", kErrProgramNg},
-        {"final", "DATA IS THE LATEST UPDA", kErrLatestUpdate},
+        {"reset", "NG", kErrResetReply, ""},
+        {"end_load_data", "NG", kErrEndLoadReply, "    Loading ... "},
+        {"end_load", "OK\r\n", kErrEndLoadReply, "    Loading ... "},
+        {"select", "NG", kErrSelectReply, loaded},
+        {"checksum_length", "NG", kErrChecksumLengthReply, loaded},
+        {"checksum", "", kErrChecksumEmpty, loaded + "    Check Sum ... "},
+        {"checksum", "12345", kErrChecksumMismatch, loaded + "    Check Sum ... Check Sum Error"},
+        {"flash_check", "OK ", kErrFlashCheckReply, summed},
+        {"final", "ERASE NG", kErrEraseNg, summed + "    Write to flash ... "},
+        {"final", "PROGRAM NG", kErrProgramNg, summed + "    Write to flash ... "},
+        {"final", "DATA IS THE LATEST UPDA", kErrLatestUpdate, summed + "    Write to flash ... "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.step) + " answered " + c.text);
@@ -130,6 +133,7 @@ TEST_F(SimWriterTest, WriterRefusalAtEachStepGivesItsCodeAndNothingFollows) {
         Start({fault});
         Load();
         EXPECT_EQ(Write(0), c.code);
+        EXPECT_EQ(window.Log(), c.log);
         EXPECT_EQ(sim->calls().back().op, "viRead");
         EXPECT_FALSE(FlashHolds(Section(0)));
         EXPECT_EQ(sim->violations(), std::vector<std::string>{});
