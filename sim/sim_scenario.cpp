@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -213,6 +215,20 @@ bool SimScenario::FromJson(const std::string& text, SimScenario& out, std::strin
         scenario.faults.push_back(std::move(fault));
     }
     out = std::move(scenario);
+    return true;
+}
+
+bool SimScenario::FromFile(const std::string& path, SimScenario& out, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = "cannot open scenario file " + path;
+        return false;
+    }
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (!FromJson(text, out, error)) {
+        error = path + ": " + error;
+        return false;
+    }
     return true;
 }
 

@@ -83,6 +83,8 @@ struct SimScenario {
 
     // Parses `json`; false with a message in `error` when it is malformed.
     static bool FromJson(const std::string& json, SimScenario& out, std::string& error);
+    // Reads and parses the JSON file at `path`.
+    static bool FromFile(const std::string& path, SimScenario& out, std::string& error);
     // One instrument in its normal firmware, a typical revision field.
     static SimScenario SingleInstrument(const std::string& mode = "normal");
 };
