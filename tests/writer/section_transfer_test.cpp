@@ -76,6 +76,22 @@ TEST_F(WriterProtocolTest, ChecksumSumsBigEndianWordsOverTheRangeRoundedUp) {
     EXPECT_EQ(ComputeChecksum(nullptr, 0), 0u);  // reads nothing at all
 }
 
+// The sum runs several words at a time: every length and alignment must still end on the
+// right word, counting the partial last word and nothing past it.
+TEST_F(WriterProtocolTest, ChecksumOfEveryShortLengthAndAlignmentMatchesWordByWordSum) {
+    uint8_t bytes[64 + 3 + 4];
+    for (size_t i = 0; i < sizeof bytes; ++i) bytes[i] = static_cast<uint8_t>(0xF1 - i * 13);
+    for (uint32_t start = 0; start < 4; ++start) {
+        for (uint32_t n = 0; n <= 64; ++n) {
+            uint32_t expected = 0;
+            for (uint32_t at = start; at < start + ((n + 3) & ~3u); ++at)
+                expected += uint32_t{bytes[at]} << (24 - 8 * ((at - start) % 4));
+            EXPECT_EQ(ComputeChecksum(bytes + start, n), expected)
+                << "start " << start << " n " << n;
+        }
+    }
+}
+
 TEST_F(WriterProtocolTest, SectionOf64KiBGoesInSixtyFiveWritesAndTwoSectorSteps) {
     const ImageSection section = MakeSection(65536, 1);
     ScriptAcceptedSection(ChecksumOf(section));
