@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "firmware/model_catalogue.h"
 #include "instrument/identification.h"
 #include "instrument/instrument_link.h"
 #include "recording_window.h"
@@ -177,8 +178,7 @@ TEST_F(InstalledVisaTest, SimulatedInstrumentIsFoundAndIdentifiedThroughTheBindi
     window.DeviceListSelect(0);
     ASSERT_EQ(link.ConnectDevice(), 0);
     std::string reply;
-    const ModelRecord model = {"ZENTROVA CORP.", "K4417F", "", nullptr};
-    EXPECT_EQ(IdentifyDevice(link, model, reply), 5);
+    EXPECT_EQ(IdentifyDevice(link, *FindModel("K4417F"), reply), 5);
     EXPECT_EQ(reply.rfind("ZENTROVA CORP.,K4417F,", 0), 0u) << reply;
     link.DisconnectDevice();
     link.CloseResourceManager();
