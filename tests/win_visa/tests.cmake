@@ -1,6 +1,6 @@
 # The Windows VISA binding against real DLLs in the Wine prefix (Windows build only). The
 # tests install libraries into the prefix's system directory and restore it afterwards;
-# they hold the visa32 resource lock so that no other test sees their libraries.
+# they hold the resource locks so that no other test sees their libraries.
 add_library(fake_visa SHARED ${CMAKE_CURRENT_LIST_DIR}/fake_library/fake_visa.cpp
                              ${CMAKE_CURRENT_LIST_DIR}/fake_library/fake_visa.def)
 target_link_libraries(fake_visa PRIVATE fw_visa)
@@ -16,4 +16,6 @@ if(TARGET fwsim_visa32)
   add_dependencies(win_visa_tests fwsim_visa32)
 endif()
 add_test(NAME win_visa_tests_windows COMMAND win_visa_tests --gtest_brief=1)
-set_tests_properties(win_visa_tests_windows PROPERTIES TIMEOUT 300 RESOURCE_LOCK visa32)
+# The end-to-end tests install the same library under the lock fwu_wine_prefix_state.
+set_tests_properties(win_visa_tests_windows PROPERTIES TIMEOUT 300
+                     RESOURCE_LOCK "visa32;fwu_wine_prefix_state")
