@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "firmware/firmware_info.h"
 #include "firmware/model_catalogue.h"
 #include "firmware_builder.h"
 #include "recording_window.h"
@@ -428,6 +429,27 @@ TEST_F(UpdateRunTest, EveryProtocolStepFaultEndsTheRunWithItsCode) {
         EXPECT_EQ(window.boxes.size(), kErrorTable[code].showBox ? 2u : 1u);
         ExpectEndedCleanly();
     }
+}
+
+// The section list should always match the model's table; if it ever runs short, the
+// run refuses the file at that row instead of writing from a missing section.
+TEST_F(UpdateRunTest, SectionListRunningShortIsRefusedAtTheMissingRow) {
+    K4417FFile file;
+    file.imageRev = "0.2";  // no revision check, so the transfer itself meets the gap
+    Start(OneInstrument("writer"), file);
+    ImageSection* second = core_->firmware().sections->next;
+    ImageSection* rest = std::exchange(second->next, nullptr);
+    PressUpdate();
+    second->next = rest;  // handed back, to be freed with the file
+
+    EXPECT_EQ(window.Log(), "Connect ... OK\r\nTesting ... OK\r\n" + Repeat(kSectionOk, 2) +
+                                "\r\nError number: 26");
+    EXPECT_EQ(window.boxes,
+              (std::vector<RecordedBox>{kConfirmFirst,
+                                        ErrorBox("The firmware revision file is corrupted.")}));
+    EXPECT_EQ(window.texts[IDC_SECTION_COUNTER], "3 / 6");
+    EXPECT_EQ(SectionsWritten(0), 2);
+    ExpectEndedCleanly();
 }
 
 TEST_F(UpdateRunTest, UpdateWithoutALoadedFileDoesNothing) {
