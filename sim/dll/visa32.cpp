@@ -2,7 +2,8 @@
 // simulated instrument. FWSIM_SCENARIO names a JSON scenario file (unset: one instrument in
 // its normal firmware); FWSIM_RECORD names the file that receives the calls as JSON lines.
 
-#include <cstdlib>
+#include <windows.h>
+
 #include <memory>
 #include <string>
 
@@ -11,9 +12,12 @@
 
 namespace {
 
-const char* EnvironmentText(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
+// Read from the process environment itself, not the C runtime's copy of it taken at start:
+// a test may set the variables just before loading the library.
+std::string EnvironmentText(const char* name) {
+    char value[1024];
+    DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
 }
 
 class DllState {

@@ -1,0 +1,146 @@
+// The simulated visa32.dll as the program meets it under Wine: every entry point under its
+// name and its standard ordinal, the scenario taken from FWSIM_SCENARIO and every call
+// written to FWSIM_RECORD. Each test loads its own copy of the DLL, so each starts afresh.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "visa/visa_functions.h"
+
+namespace {
+
+#define FWSIM_POINTER_TYPE(ordinal, name, params, args) \
+    using name##_fn = ViStatus(__stdcall*) params;
+VISA_FUNCTIONS(FWSIM_POINTER_TYPE)
+#undef FWSIM_POINTER_TYPE
+
+std::string WindowsPath(std::string path) {
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+std::string TempPath(const std::string& name) {
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    return std::string(dir) + name;
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+int LinesWith(const std::vector<std::string>& lines, const std::string& text) {
+    int n = 0;
+    for (const std::string& l : lines) n += l.find(text) != std::string::npos;
+    return n;
+}
+
+class SimDllTest : public ::testing::Test {
+  protected:
+    // Copies the DLL under a name of this test's own and loads it with `scenarioJson`.
+    void Load(const std::string& name, const std::string& scenarioJson) {
+        copy_ = TempPath(name + ".dll");
+        scenario_ = TempPath(name + ".json");
+        record_ = TempPath(name + ".record");
+        ASSERT_TRUE(CopyFileA(WindowsPath(FWSIM_VISA32_PATH).c_str(), copy_.c_str(), FALSE));
+        std::ofstream(scenario_) << scenarioJson;
+        SetEnvironmentVariableA("FWSIM_SCENARIO", scenario_.c_str());
+        SetEnvironmentVariableA("FWSIM_RECORD", record_.c_str());
+        module_ = LoadLibraryA(copy_.c_str());
+        ASSERT_NE(module_, nullptr);
+    }
+    void TearDown() override {
+        if (module_) FreeLibrary(module_);
+        DeleteFileA(copy_.c_str());
+        DeleteFileA(scenario_.c_str());
+        DeleteFileA(record_.c_str());
+    }
+    template <typename F>
+    F ByOrdinal(int ordinal) {
+        return reinterpret_cast<F>(GetProcAddress(module_, MAKEINTRESOURCEA(ordinal)));
+    }
+
+    HMODULE module_ = nullptr;
+    std::string copy_, scenario_, record_;
+};
+
+}  // namespace
+
+TEST_F(SimDllTest, EveryEntryPointSitsUnderItsNameAndItsStandardOrdinal) {
+    Load("fwsim_exports", "{}");
+#define FWSIM_CHECK_EXPORT(ordinal, name, params, args)                                    \
+    EXPECT_NE(GetProcAddress(module_, #name), nullptr) << #name;                           \
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(module_, MAKEINTRESOURCEA(ordinal))), \
+              reinterpret_cast<void*>(GetProcAddress(module_, #name)))                     \
+        << #name;
+    VISA_FUNCTIONS(FWSIM_CHECK_EXPORT)
+#undef FWSIM_CHECK_EXPORT
+}
+
+TEST_F(SimDllTest, TheProgramsExchangeRunsOnTheScenarioAndIsRecorded) {
+    Load("fwsim_exchange", R"({
+      "instruments": [{ "resource": "USB0::0x0D3F::0x1141::TW00054321::INSTR",
+                        "revision": "ABCD..G..JK....PQ.STUV", "mode": "writer" }],
+      "timeoutScale": 0 })");
+    auto openRm = ByOrdinal<viOpenDefaultRM_fn>(141);
+    auto find = ByOrdinal<viFindRsrc_fn>(129);
+    auto open = ByOrdinal<viOpen_fn>(131);
+    auto close = ByOrdinal<viClose_fn>(132);
+    auto setAttribute = ByOrdinal<viSetAttribute_fn>(134);
+    auto read = ByOrdinal<viRead_fn>(256);
+    auto write = ByOrdinal<viWrite_fn>(257);
+
+    ViSession rm = 0, instrument = 0;
+    ViFindList list = 0;
+    ViUInt32 count = 0, done = 0;
+    char desc[VI_FIND_BUFLEN] = {};
+    ASSERT_EQ(openRm(&rm), VI_SUCCESS);
+    ASSERT_EQ(find(rm, "USB?*::0x0d3f::0x1141::TW?*::INSTR", &list, &count, desc), VI_SUCCESS);
+    EXPECT_EQ(count, 1u);
+    ASSERT_EQ(open(rm, desc, VI_NULL, 1000, &instrument), VI_SUCCESS);
+    EXPECT_EQ(setAttribute(instrument, VI_ATTR_TMO_VALUE, 5000), VI_SUCCESS);
+    EXPECT_EQ(write(instrument, reinterpret_cast<const ViByte*>("*IDN?\n"), 6, &done), VI_SUCCESS);
+    ViByte reply[256] = {};
+    ASSERT_EQ(read(instrument, reply, 255, &count), VI_SUCCESS);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), count),
+              "WRITER,K4417F,TW00054321,ABCD..G..JK....PQ.STUV\n");
+    EXPECT_EQ(read(instrument, reply, 255, &count), VI_ERROR_TMO);  // scaled to no wait
+    const ViByte badFrame[12] = {0x55};
+    write(instrument, badFrame, 12, &done);
+    close(rm);
+
+    std::vector<std::string> lines = Lines(record_);
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[0].rfind(R"({"arg":0,"count":0,"hex":"","nth":1,"op":"viOpenDefaultRM")", 0),
+              0u)
+        << lines[0];
+    EXPECT_EQ(LinesWith(lines, R"("text":"WRITER,K4417F,TW00054321,ABCD..G..JK....PQ.STUV\n")"), 1);
+    EXPECT_EQ(
+        LinesWith(
+            lines,
+            R"("op":"viRead","resource":"USB0::0x0D3F::0x1141::TW00054321::INSTR","status":-1073807339)"),
+        1);
+    EXPECT_EQ(
+        LinesWith(lines, R"j({"violation":"TW00054321: bad start byte 0x55 (0xAB expected)"})j"),
+        1);
+}
+
+TEST_F(SimDllTest, ABrokenScenarioFailsEveryCallAndSaysWhy) {
+    Load("fwsim_broken", R"({ "instruments": [ { "resource": 5 } ] })");
+    ViSession rm = 0;
+    EXPECT_EQ(ByOrdinal<viOpenDefaultRM_fn>(141)(&rm), VI_ERROR_SYSTEM_ERROR);
+    std::vector<std::string> lines = Lines(record_);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(R"(instruments[0]: \"resource\" must be a string)"), std::string::npos)
+        << lines[0];
+}
