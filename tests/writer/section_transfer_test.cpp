@@ -35,8 +35,7 @@ ImageSection MakeSection(uint32_t length, uint8_t id, uint8_t flag = 1) {
     s.bytesRead = length + 6;
     s.data = AllocateZeroed(s.bytesRead);
     for (uint32_t i = 0; i < s.bytesRead; ++i) s.data.get()[i] = static_cast<uint8_t>(i * 7 + 1);
-    PutWord(s.data.get() + 4, s.word1);
-    PutWord(s.data.get() + 8, length);
+    if (s.bytesRead >= 12) PutWord(s.data.get() + 8, length);  // a tiny section has no room
     s.data.get()[length + 4] = id;
     s.data.get()[length + 5] = flag;
     return s;
