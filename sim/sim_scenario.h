@@ -30,8 +30,9 @@
 // fault can be aimed at any call of a recorded clean run. Actions:
 //   "fail"    the call returns `status` (default VI_ERROR_IO) at once; nothing reaches the
 //             instrument, no reply is consumed, no output is written.
-//   "timeout" the clock waits the session timeout (viOpen: its open timeout), then the call
-//             returns VI_ERROR_TMO; nothing reaches the instrument, no reply is consumed.
+//   "timeout" the clock waits the session timeout (viOpen: its open timeout; the other
+//             calls without a timeout of their own do not wait), then the call returns
+//             VI_ERROR_TMO; nothing reaches the instrument, no reply is consumed.
 //   "reply"   viRead only: the read delivers `text` instead of the pending reply, which is
 //             consumed (when there is one); status as for a normal read of `text`.
 //   "silent"  viWrite: reported as written, but the instrument never sees the bytes.

@@ -52,17 +52,6 @@ inline std::string TestSectionBytes(uint8_t id, const std::string& revision, siz
     return s;
 }
 
-inline uint32_t ReferenceChecksum(const std::string& section, uint32_t k) {
-    uint32_t sum = 0;
-    for (uint32_t off = 8; off < 8 + (k - 8 + 3) / 4 * 4; off += 4) {
-        uint32_t w = 0;
-        for (uint32_t i = 0; i < 4; ++i)
-            w = (w << 8) | static_cast<uint8_t>(off + i < section.size() ? section[off + i] : 0);
-        sum += w;
-    }
-    return sum;
-}
-
 class ProgramSide {
   public:
     explicit ProgramSide(SimScenario scenario) : visa(std::move(scenario), &clock) {
