@@ -29,6 +29,10 @@ test: build
 run: build
 	@bash cmake/run-demo.sh
 
+# Benchmarks, never part of test: one table of figures against their targets.
+bench: deps
+	@bash cmake/run-bench.sh
+
 clean:
 	rm -rf $(BUILD)
 
