@@ -1,158 +1,115 @@
-// Identification, the switch into writer mode and the revision check, against replies the
-// test writes down: how each instrument reply is classified and which file passes.
+// Identification, the switch into writer mode and the revision check against the simulated
+// instrument: how each reply is classified and which file passes the check.
 
 #include "instrument/identification.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "firmware/firmware_info.h"
 #include "firmware/model_catalogue.h"
-#include "instrument/instrument_link.h"
-#include "recording_window.h"
-#include "scripted_visa.h"
+#include "sim_fixture.h"
 
 namespace {
 
-// Revision field whose characters are A to V: the instrument's parts then read
-// G (writer), JK and PQ (FPGA), ABCD (main) and STUV (http).
-const std::string kIdnPrefix = "ZENTROVA CORP.,K4417F,TW00012345,";
-const std::string kRevisionField = "ABCDEFGHIJKLMNOPQRSTUV";
+// The revision field A to V: the instrument's regions then read G (writer program),
+// JK and PQ (FPGA codes), ABCD (main program) and STUV (http program).
+const std::string kReplyAtoV = "ZENTROVA CORP.,K4417F,TW00012345,ABCDEFGHIJKLMNOPQRSTUV\n";
 
-class IdentificationTest : public ::testing::Test {
+class IdentificationTest : public ::testing::Test, public SimLinkFixture {
   protected:
-    IdentificationTest() {
-        link.OpenResourceManager();
-        link.ConnectDevice();
+    // The instrument answers "*IDN?" with exactly `idnReply`.
+    int Identify(const std::string& idnReply) {
+        Start({CallFault("viRead", 1, "reply", idnReply)});
+        EXPECT_EQ(Connect(), 0);
+        return IdentifyDevice(*link, model, reply);
     }
-
-    int Identify(const std::string& instrumentReply) {
-        visa.reads = {{VI_SUCCESS, instrumentReply}};
-        return IdentifyDevice(link, model, reply);
-    }
-
-    // A loaded file whose sections carry these revisions, in table order.
-    void LoadFile(const std::vector<std::string>& revisions) {
+    // A loaded file whose sections carry these revisions, in table order; the check's
+    // result and the index of the section its walk stopped on (-1: past the last).
+    std::pair<int, int> Check(const std::vector<std::string>& revisions,
+                              const std::string& idnReply = kReplyAtoV) {
         ClearFirmwareInfo(info);
-        for (const std::string& revision : revisions) {
-            ImageSection* section = AppendSection(info);
-            ASSERT_NE(section, nullptr);
-            std::strncpy(section->revision, revision.c_str(), sizeof section->revision - 1);
-        }
-    }
-    ImageSection* Section(int index) {
-        ImageSection* section = info.sections;
-        while (index-- > 0) section = section->next;
-        return section;
+        for (const std::string& revision : revisions)
+            std::strncpy(AppendSection(info)->revision, revision.c_str(), 4);
+        const int code = CheckRevisions(info, model, idnReply);
+        int at = 0;
+        for (ImageSection* s = info.sections; s != info.cursor; s = s->next) ++at;
+        return {code, info.cursor ? at : -1};
     }
 
-    ScriptedVisa visa;
-    RecordingWindow window;
-    InstrumentLink link{visa, window, "0x0d3f", "0x1141"};
     const ModelRecord& model = *FindModel("K4417F");
     std::string reply = "previous";
     FirmwareInfo info;
 };
 
-TEST_F(IdentificationTest, NormalFirmwareNamesItsMakerInAnyLetterCase) {
-    EXPECT_EQ(Identify("zentrova corp.,k4417f,tw00012345,abcd\n"), 5);
-    EXPECT_EQ(reply, "ZENTROVA CORP.,K4417F,TW00012345,ABCD\n");
-    EXPECT_EQ(visa.written, (std::vector<std::string>{"*IDN?\n"}));
-    EXPECT_EQ(visa.readMax, kReplyMax);
-
-    // strtok skips leading separators.
-    EXPECT_EQ(Identify(",,ZENTROVA CORP.,K4417F"), 5);
+TEST_F(IdentificationTest, RepliesAreStoredUpperCasedAndClassifiedByTheirFirstField) {
+    const std::tuple<std::string, int, std::string> cases[] = {
+        {"zentrova corp.,k4417f,tw1,1\n", 5, "ZENTROVA CORP.,K4417F,TW1,1\n"},
+        {",,ZENTROVA CORP.,X", 5, ",,ZENTROVA CORP.,X"},  // strtok skips leading commas
+        {"", 7, ""},
+        {",,,", 7, ",,,"},
+        {"ZENTROVA CORP.\n", 0, "ZENTROVA CORP.\n"},  // the only field ends with the line end
+        {" ZENTROVA CORP.,K4417F", 0, " ZENTROVA CORP.,K4417F"},
+        {"WRITER,COUNTER,K4417F\n", 0, "WRITER,COUNTER,K4417F\n"},
+    };
+    for (const auto& [idnReply, code, stored] : cases) {
+        EXPECT_EQ(Identify(idnReply), code) << idnReply;
+        EXPECT_EQ(reply, stored);
+        EXPECT_EQ(sim->callsOf("viWrite").at(0).text(), "*IDN?\n");
+    }
 }
 
-TEST_F(IdentificationTest, RepliesWithoutFirstFieldGiveSeven) {
-    EXPECT_EQ(Identify(""), 7);
-    EXPECT_EQ(reply, "");
-    EXPECT_EQ(Identify(",,,"), 7);
-    EXPECT_EQ(reply, ",,,");
+TEST_F(IdentificationTest, FailedQueryOrReplyGivesFourAndKeepsThePreviousReply) {
+    for (const SimFault& fault :
+         {CallFault("viWrite", 1, "fail"), CallFault("viRead", 1, "timeout"),
+          CallFault("viRead", 1, "reply", std::string(300, 'Z'))}) {
+        Start({fault});
+        ASSERT_EQ(Connect(), 0);
+        EXPECT_EQ(IdentifyDevice(*link, model, reply), 4) << fault.op << " " << fault.action;
+        EXPECT_EQ(reply, "previous");
+    }
 }
 
-TEST_F(IdentificationTest, AnythingButTheExactMakerCountsAsWriterMode) {
-    EXPECT_EQ(Identify("ZENTROVA CORP.\n"), 0);  // the only field ends with the line end
-    EXPECT_EQ(reply, "ZENTROVA CORP.\n");
-    EXPECT_EQ(Identify(" ZENTROVA CORP.,K4417F"), 0);
-    EXPECT_EQ(Identify("ZENTROVA,K4417F"), 0);
-    EXPECT_EQ(Identify("WRITER,COUNTER,K4417F,1\n"), 0);
-    EXPECT_EQ(Identify("writer,k4417f\n"), 0);
+TEST_F(IdentificationTest, SwitchedInstrumentAnswersAsTheWriterAfterReconnecting) {
+    Start();
+    ASSERT_EQ(Connect(), 0);
+    ASSERT_EQ(IdentifyDevice(*link, model, reply), 5);
+    EXPECT_EQ(SwitchToWriter(*link), 0);
+    EXPECT_EQ(sim->callsOf("viWrite").back().text(), "SYST:UPDATE COUNTER\n");
+    EXPECT_EQ(sim->callsOf("viRead").size(), 1u);  // no reply is read after the switch
+    link->DisconnectDevice();
+    ASSERT_EQ(link->ConnectDevice(), 0);
+    EXPECT_EQ(IdentifyDevice(*link, model, reply), 0);
+    EXPECT_EQ(reply.rfind("WRITER,K4417F,", 0), 0u) << reply;
+    // The simulated instrument's own revisions: 1, 01, 01, 0100, 0100.
+    EXPECT_EQ(Check({"1", "01", "01", "0100", "0100", "00"}, reply).first, 0);
+    EXPECT_TRUE(sim->violations().empty());
+
+    Start({CallFault("viWrite", 1, "timeout")});
+    ASSERT_EQ(Connect(), 0);
+    EXPECT_EQ(SwitchToWriter(*link), 4);
 }
 
-TEST_F(IdentificationTest, FailedQueryOrReadGivesFourAndKeepsThePreviousReply) {
-    visa.writeStatuses = {VI_ERROR_IO};
-    visa.reads = {{VI_SUCCESS, "ZENTROVA CORP.,X"}};
-    EXPECT_EQ(IdentifyDevice(link, model, reply), 4);
-    EXPECT_EQ(reply, "previous");
-    EXPECT_EQ(visa.reads.size(), 1u);  // nothing read after a failed query
-
-    visa.reads = {{VI_ERROR_TMO, ""}};
-    EXPECT_EQ(IdentifyDevice(link, model, reply), 4);
-    visa.reads = {{VI_SUCCESS_MAX_CNT, std::string(kReplyMax, 'Z')}};
-    EXPECT_EQ(IdentifyDevice(link, model, reply), 4);
-    EXPECT_EQ(reply, "previous");
+TEST_F(IdentificationTest, RevisionCheckPassesEqualOrNewerSectionsAndStopsAtAnOlderOne) {
+    using Result = std::pair<int, int>;
+    EXPECT_EQ(Check({"G", "JK", "PQ", "ABCD", "STUV", "00"}), Result(0, -1));
+    // Longer texts beginning with the instrument's, and bytes above 0x7F (unsigned order).
+    EXPECT_EQ(Check({"G123", "JKL", "\xE0", "ABCE", "T", "00"}), Result(0, -1));
+    EXPECT_EQ(Check({"G", "JK", "PP", "0000", "0000", "00"}), Result(22, 2));
+    EXPECT_EQ(Check({"G", "JK", "PQ", "ABC", "STUV", "00"}), Result(22, 3));
+    // An empty Oem revision would sort below "00" if that row were ever compared.
+    EXPECT_EQ(Check({"G", "JK", "PQ", "ABCD", "STUV", ""}), Result(0, -1));
+    // A file with fewer sections than rows is not trusted.
+    EXPECT_EQ(Check({"G", "JK"}).first, 22);
 }
 
-TEST_F(IdentificationTest, SwitchToWriterSendsOneCommandAndReadsNothing) {
-    EXPECT_EQ(SwitchToWriter(link), 0);
-    EXPECT_EQ(visa.written, (std::vector<std::string>{"SYST:UPDATE COUNTER\n"}));
-    EXPECT_EQ(visa.written[0].size(), 20u);
-
-    visa.writeStatuses = {VI_ERROR_TMO};
-    EXPECT_EQ(SwitchToWriter(link), 4);
-    EXPECT_EQ(std::count(visa.calls.begin(), visa.calls.end(), "viRead"), 0);
-}
-
-TEST_F(IdentificationTest, RevisionCheckNeedsThreeCommas) {
-    LoadFile({"G", "JK", "PQ", "ABCD", "STUV", "00"});
-    EXPECT_EQ(CheckRevisions(info, model, "ZENTROVA CORP.,K4417F" + kRevisionField), 21);
-    EXPECT_EQ(CheckRevisions(info, model, ""), 21);
-    // An empty revision field: every row passes, whatever the file holds.
-    LoadFile({"", "", "", "", "", ""});
-    EXPECT_EQ(CheckRevisions(info, model, "A,B,C,"), 0);
-}
-
-TEST_F(IdentificationTest, EqualOrNewerFileRevisionsPass) {
-    LoadFile({"G", "JK", "PQ", "ABCD", "STUV", "00"});
-    EXPECT_EQ(CheckRevisions(info, model, kIdnPrefix + kRevisionField + "\n"), 0);
-    EXPECT_EQ(info.cursor, nullptr);  // the walk went past every section
-
-    // Longer texts beginning with the instrument's revision, and bytes above 0x7F.
-    LoadFile({"G123", "JKL", "\xE0", "ABCE", "T", "00"});
-    EXPECT_EQ(CheckRevisions(info, model, kIdnPrefix + kRevisionField), 0);
-}
-
-TEST_F(IdentificationTest, OlderSectionStopsTheCheckAtItsRow) {
-    LoadFile({"G", "JK", "PP", "0000", "0000", "00"});
-    EXPECT_EQ(CheckRevisions(info, model, kIdnPrefix + kRevisionField), 22);
-    EXPECT_EQ(info.cursor, Section(2));  // the rows after it were not compared
-
-    LoadFile({"G", "JK", "PQ", "ABC", "STUV", "00"});  // ends where the instrument's goes on
-    EXPECT_EQ(CheckRevisions(info, model, kIdnPrefix + kRevisionField), 22);
-    EXPECT_EQ(info.cursor, Section(3));
-}
-
-TEST_F(IdentificationTest, OemCodeIsNeverComparedButKeepsRowsPaired) {
-    // An empty Oem revision would sort below the instrument's "00" if it were compared.
-    LoadFile({"G", "JK", "PQ", "ABCD", "STUV", ""});
-    EXPECT_EQ(CheckRevisions(info, model, kIdnPrefix + kRevisionField), 0);
-    EXPECT_EQ(info.cursor, nullptr);
-}
-
-TEST_F(IdentificationTest, ShortRevisionFieldLetsRowsBeyondItPass) {
-    // Three characters: only the main program has a revision to compare.
-    LoadFile({"", "", "", "ABC", "", "00"});
-    EXPECT_EQ(CheckRevisions(info, model, kIdnPrefix + "ABC"), 0);
-    LoadFile({"", "", "", "ABB", "", "00"});
-    EXPECT_EQ(CheckRevisions(info, model, kIdnPrefix + "ABC"), 22);
-}
-
-TEST_F(IdentificationTest, FileWithTooFewSectionsIsNotTrusted) {
-    LoadFile({"G", "JK"});
-    EXPECT_EQ(CheckRevisions(info, model, kIdnPrefix + kRevisionField), 22);
+TEST_F(IdentificationTest, RevisionFieldNeedsThreeCommasAndShortFieldsPassTheirRows) {
+    EXPECT_EQ(Check({"G", "JK", "PQ", "ABCD", "STUV", "00"}, "ZENTROVA CORP.,K4417F,ABCD").first,
+              21);
+    EXPECT_EQ(Check({"", "", "", "", "", ""}, "A,B,C,").first, 0);  // empty field: all pass
+    EXPECT_EQ(Check({"", "", "", "ABC", "", ""}, "A,B,C,ABC").first, 0);
+    EXPECT_EQ(Check({"", "", "", "ABB", "", ""}, "A,B,C,ABC").first, 22);
 }
 
 }  // namespace

@@ -1,0 +1,43 @@
+#pragma once
+// The simulated instrument behind an InstrumentLink, as the dialog holds them.
+
+#include <memory>
+
+#include "instrument/instrument_link.h"
+#include "recording_window.h"
+#include "sim_visa.h"
+
+inline SimFault CallFault(const std::string& op, int nth, const std::string& action,
+                          const std::string& text = std::string()) {
+    SimFault fault;
+    fault.op = op;
+    fault.nth = nth;
+    fault.action = action;
+    fault.text = text;
+    return fault;
+}
+
+class SimLinkFixture {
+  protected:
+    // One normal-firmware instrument with these faults.
+    void Start(std::vector<SimFault> faults = {}) {
+        SimScenario scenario = SimScenario::SingleInstrument();
+        scenario.faults = std::move(faults);
+        Start(scenario);
+    }
+    void Start(SimScenario scenario) {
+        sim = std::make_unique<SimVisa>(std::move(scenario));
+        link = std::make_unique<InstrumentLink>(*sim, window, "0x0d3f", "0x1141");
+        link->OpenResourceManager();
+    }
+    // Search, select the first entry and connect, as the update procedure does.
+    int Connect() {
+        link->SearchInstruments();
+        window.DeviceListSelect(0);
+        return link->ConnectDevice();
+    }
+
+    RecordingWindow window;
+    std::unique_ptr<SimVisa> sim;
+    std::unique_ptr<InstrumentLink> link;
+};
