@@ -94,10 +94,15 @@ void SimInstrument::Receive(const uint8_t* bytes, size_t count, uint64_t nowMs) 
         ReceiveText(std::string(reinterpret_cast<const char*>(bytes), count));
         return;
     }
-    if (writer_.ExpectsFrame() && count == sizeof kIdentify - 1 &&
-        std::string(reinterpret_cast<const char*>(bytes), count) == kIdentify) {
-        replies_.push_back(IdentificationReply());
-        return;
+    if (writer_.ExpectsFrame()) {
+        // Between frames the writer still knows the two text commands; switching again
+        // changes nothing.
+        std::string text(reinterpret_cast<const char*>(bytes), count);
+        if (text == kIdentify) {
+            replies_.push_back(IdentificationReply());
+            return;
+        }
+        if (text == kSwitchToWriter) return;
     }
     writer_.Receive(bytes, count);
     pauseNeededMs_ = writer_.PauseNeededMs();

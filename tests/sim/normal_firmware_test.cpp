@@ -45,6 +45,7 @@ TEST_F(SimNormalFirmwareTest, TheSwitchCommandTakesEffectWithTheNextSession) {
     program.Open();
     EXPECT_TRUE(program.visa.instrument(0).inWriterMode());
     EXPECT_EQ(program.Ask("*IDN?\n"), "WRITER,K4417F,TW00000001,0100..1..01....01.0100\n");
+    program.Write("SYST:UPDATE COUNTER\n");  // already there: no effect, no complaint
 
     program.visa.instrument(0).PowerCycle();
     EXPECT_THAT(program.Ask("*IDN?\n"), HasSubstr("ZENTROVA CORP.,"));
