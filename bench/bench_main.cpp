@@ -186,6 +186,7 @@ void AddExtraRows(Table& t, const std::string& path) {
     std::ifstream in(path);
     std::string line;
     while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();  // written under Wine
         Row row;
         std::string* fields[5] = {&row.figure, &row.measured, &row.target, &row.ratio, &row.result};
         size_t start = 0;
