@@ -158,6 +158,9 @@ void AddUpdateRows(Table& t) {
            Format("%.0f ms over %.0f pauses", over,
                   c("pause10_count") + c("pause25_count") + c("pause3500_count")),
            "", Format("%.4fx", (floor + over) / floor), "info"});
+    const double work = wall - c("slept_ms");
+    t.Add({"  of which work (program and simulated instrument)", Format("%.0f ms", work), "", "",
+           "info"});
     for (const char* ms : {"10", "25", "3500"}) {
         const std::string p = std::string("pause") + ms;
         if (c((p + "_count").c_str()) == 0) continue;
