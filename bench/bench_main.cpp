@@ -6,6 +6,7 @@
 // row a line, five tab-separated fields.
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -204,6 +205,26 @@ void AddExtraRows(Table& t, const std::string& path) {
     }
 }
 
+std::string FirstLineOf(const char* path, const char* prefix) {
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(prefix, 0) == 0) return line;
+    return std::string();
+}
+
+// The conditions the figures were taken under: other processes' load moves them.
+std::string LoadAverage() {
+    std::string line = FirstLineOf("/proc/loadavg", "");
+    return line.substr(0, line.find(' '));
+}
+
+std::string CpuModel() {
+    std::string line = FirstLineOf("/proc/cpuinfo", "model name");
+    const size_t colon = line.find(": ");
+    return colon == std::string::npos ? "unknown" : line.substr(colon + 2);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -219,6 +240,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&count, args.data());
     if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 2;
 
+    const std::string loadBefore = LoadAverage();
     CollectingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
@@ -229,5 +251,8 @@ int main(int argc, char** argv) {
     AddUpdateRows(table);
     if (!extraRows.empty()) AddExtraRows(table, extraRows);
     table.Print();
+    std::printf("\nMachine: %ld processors, %s; load average %s before, %s after; compiler %s\n",
+                sysconf(_SC_NPROCESSORS_ONLN), CpuModel().c_str(), loadBefore.c_str(),
+                LoadAverage().c_str(), __VERSION__);
     return 0;
 }
