@@ -4,9 +4,6 @@ namespace {
 
 constexpr unsigned kFinestPeriodMs = 1;
 constexpr unsigned kTimerNoError = 0;  // TIMERR_NOERROR
-// How much of a pause is left to the performance counter: one tick of a 1 ms timer and
-// the wake-up delay.
-constexpr int64_t kYieldMarginMs = 2;
 
 }  // namespace
 
@@ -28,18 +25,14 @@ void SleepAtLeast(uint32_t ms) {
     LARGE_INTEGER frequency, start, now;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    const int64_t ticksPerMs = frequency.QuadPart / 1000;
-    const int64_t deadline = start.QuadPart + (int64_t{ms} * frequency.QuadPart + 999) / 1000;
+    const int64_t wanted = (int64_t{ms} * frequency.QuadPart + 999) / 1000;
+    ::Sleep(ms);
     for (;;) {
         QueryPerformanceCounter(&now);
-        const int64_t left = deadline - now.QuadPart;
+        const int64_t left = wanted - (now.QuadPart - start.QuadPart);
         if (left <= 0) return;
-        // Sleep wakes on a timer tick, up to a tick late: it covers the bulk of the pause,
-        // and the last stretch is waited out here.
-        const int64_t leftMs = ticksPerMs > 0 ? left / ticksPerMs : 0;
-        if (leftMs > kYieldMarginMs)
-            ::Sleep(static_cast<DWORD>(leftMs - kYieldMarginMs));
-        else
-            YieldProcessor();
+        // Woken before the time was up (a pause shorter than a timer tick can be): sleep
+        // again for what is left, rounded up to whole milliseconds.
+        ::Sleep(static_cast<DWORD>((left * 1000 + frequency.QuadPart - 1) / frequency.QuadPart));
     }
 }

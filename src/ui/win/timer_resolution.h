@@ -27,8 +27,7 @@ class ScopedTimerResolution {
     unsigned period_ = 0;  // the period asked for, 0 when none was granted
 };
 
-// Blocks the thread for at least `ms` milliseconds by the performance counter, and at
-// most a few microseconds longer on an idle machine: Sleep covers all but the last 2 ms,
-// which are waited out on the counter. That costs up to 2 ms of processor time a pause,
-// the price of an update that lasts as long as the instrument needs and no longer.
+// Blocks the thread for at least `ms` milliseconds by the performance counter, sleeping
+// again for whatever is left should Sleep return early. With the 1 ms timer a pause lasts
+// up to about a millisecond longer than asked; the processor stays free meanwhile.
 void SleepAtLeast(uint32_t ms);
