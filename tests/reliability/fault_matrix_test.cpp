@@ -1,0 +1,328 @@
+// The fault matrix: a clean update is recorded against the simulated instrument, then every
+// VISA call of it where the program talks to the instrument is made to fail in each way
+// that applies, one fault per run. Whatever goes wrong, the operator must get the right
+// code and box, the instrument session must be closed, both buttons enabled, the transfer
+// flag clear, nothing sent after the failing step, and no "Completed"; a reply in lower
+// case must still complete.
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "firmware/model_catalogue.h"
+#include "instrument/instrument_link.h"
+#include "ui/control_ids.h"
+#include "ui/error_table.h"
+#include "update_bench.h"
+#include "writer/writer_frame.h"
+
+namespace {
+
+constexpr int kNoInstrument = -2;  // the search finds nothing: only its box
+constexpr int kCompletes = 0;
+
+// What the program may still do after the faulted call.
+enum class After {
+    kOnlyClose,             // the failing step ends the run
+    kSecondIdentification,  // a failed first identification is settled by the second
+    kAnything,              // the run goes on to completion
+};
+
+struct Cell {
+    std::string step;  // where, for the report
+    std::string kind;  // which fault
+    SimFault fault;
+    int code;  // kCompletes, kNoInstrument or the code the operator must get
+    After after;
+};
+
+bool IsFrame(const SimCall& call) {
+    return call.byteCount == 12 && call.bytes[0] == kFrameStart &&
+           (std::memcmp(&call.bytes[6], WGUARD_COMMAND, 6) == 0 ||
+            std::memcmp(&call.bytes[6], WGUARD_RESET, 6) == 0);
+}
+
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (char c : text) out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+    return out;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+SimFault CallFault(const SimCall& call, const std::string& action, const std::string& text = "") {
+    SimFault fault;
+    fault.op = call.op;
+    fault.nth = call.nth;
+    fault.action = action;
+    fault.text = text;
+    return fault;
+}
+
+// A small valid file; the main program spans three data writes of up to 1024 bytes.
+std::string MatrixFile() {
+    K4417FFile file;
+    file.payloadSizes = {40, 24, 24, 2100, 32, 16};
+    return ValidK4417F(file).Bytes();
+}
+
+// The reply a writer step is waiting for, and the codes of its refusals.
+struct ReplyStep {
+    std::string name;
+    std::vector<std::pair<std::string, int>> refusals;  // reply text, code
+};
+
+ReplyStep ReplyAfter(uint8_t frame, bool dataSent) {
+    switch (frame) {
+        case WCMD_RESET:
+            return {"reset reply", {{"NG", kErrResetReply}, {"OKAY", kErrResetReply}}};
+        case WCMD_LOAD:
+            return {dataSent ? "loaded-bytes reply" : "load reply",
+                    {{"NG", kErrEndLoadReply}, {"OK\r\n", kErrEndLoadReply}}};
+        case WCMD_END_LOAD:
+            return {"end-load reply", {{"NG", kErrEndLoadReply}, {"OK\r\n", kErrEndLoadReply}}};
+        case WCMD_SELECT_SECTION:
+            return {"select reply", {{"NG", kErrSelectReply}, {"OK\r\n", kErrSelectReply}}};
+        case WCMD_CHECKSUM_LENGTH:
+            return {"checksum-length reply",
+                    {{"NG", kErrChecksumLengthReply}, {"O", kErrChecksumLengthReply}}};
+        case WCMD_QUERY_CHECKSUM:
+            return {"checksum reply", {{"", kErrChecksumEmpty}, {"1", kErrChecksumMismatch}}};
+        case WCMD_FLASH_CHECK:
+            return {"flash-check reply",
+                    {{"NG", kErrFlashCheckReply}, {"OKK", kErrFlashCheckReply}}};
+        default:
+            return {"unexpected reply", {}};
+    }
+}
+
+// Builds the cells from the calls of a clean run.
+std::vector<Cell> BuildMatrix(const std::vector<SimCall>& clean) {
+    std::vector<Cell> cells;
+    auto add = [&](const std::string& step, const std::string& kind, SimFault fault, int code,
+                   After after) {
+        cells.push_back({step, kind, std::move(fault), code, after});
+    };
+    auto failWrite = [&](const SimCall& call, const std::string& step, int code, After after) {
+        add(step, "failed write", CallFault(call, "fail"), code, after);
+        add(step, "write timeout", CallFault(call, "timeout"), code, after);
+    };
+    auto failRead = [&](const SimCall& call, const std::string& step, int code, After after) {
+        add(step, "failed read", CallFault(call, "fail"), code, after);
+        add(step, "read timeout", CallFault(call, "timeout"), code, after);
+        // The awaited text padded to the whole 255 bytes: it must not pass for that text.
+        std::string full = call.text();
+        full.resize(kReplyMax, ' ');
+        add(step, "255-byte reply", CallFault(call, "reply", full), code, after);
+        if (Lower(call.text()) != call.text())
+            add(step, "lower-case reply", CallFault(call, "reply", Lower(call.text())), kCompletes,
+                After::kAnything);
+    };
+
+    int identifications = 0, opens = 0, attributes = 0, section = 0;
+    uint8_t frame = 0;
+    bool dataSent = false;
+    for (const SimCall& call : clean) {
+        const std::string text = call.text();
+        const std::string at = section ? "section " + std::to_string(section) + " " : "";
+        if (call.op == "viFindRsrc") {
+            add("search", "failed search", CallFault(call, "fail"), kNoInstrument,
+                After::kOnlyClose);
+            add("search", "search timeout", CallFault(call, "timeout"), kNoInstrument,
+                After::kOnlyClose);
+        } else if (call.op == "viFindNext") {
+            // The end of the list is a failed find-next anyway.
+            add("search", "failed find-next", CallFault(call, "fail"), kCompletes,
+                After::kAnything);
+        } else if (call.op == "viOpen") {
+            ++opens;
+            const std::string step = opens == 1 ? "open" : "reopen in writer mode";
+            add(step, "failed open", CallFault(call, "fail"), kErrConnect, After::kOnlyClose);
+            add(step, "open timeout", CallFault(call, "timeout"), kErrConnect, After::kOnlyClose);
+        } else if (call.op == "viSetAttribute") {
+            ++attributes;
+            add(attributes == 1 ? "timeout setting" : "timeout setting after reopen",
+                "failed attribute", CallFault(call, "fail"), kErrConnect, After::kOnlyClose);
+        } else if (call.op == "viWrite" && text == "*IDN?\n") {
+            ++identifications;
+            if (identifications == 1)
+                failWrite(call, "first identification query", kErrNotWriterMode,
+                          After::kSecondIdentification);
+            else
+                failWrite(call, "second identification query", kErrIo, After::kOnlyClose);
+        } else if (call.op == "viRead" && identifications == 1 && section == 0) {
+            const std::string step = "first identification reply";
+            failRead(call, step, kErrNotWriterMode, After::kSecondIdentification);
+            add(step, "reply without fields", CallFault(call, "reply", ",,,"), kErrNotWriterMode,
+                After::kSecondIdentification);
+        } else if (call.op == "viWrite" && text == "SYST:UPDATE COUNTER\n") {
+            failWrite(call, "switch to writer", kErrIo, After::kOnlyClose);
+        } else if (call.op == "viRead" && section == 0) {
+            const std::string step = "second identification reply";
+            failRead(call, step, kErrIo, After::kOnlyClose);
+            add(step, "normal firmware answers",
+                CallFault(call, "reply", "ZENTROVA CORP.,K4417F,TW00012345,0100\n"),
+                kErrNotWriterMode, After::kOnlyClose);
+            add(step, "reply without fields", CallFault(call, "reply", ",,,"), kErrNoIdentityField,
+                After::kOnlyClose);
+            add(step, "fewer than three commas", CallFault(call, "reply", "WRITER,K4417F\n"),
+                kErrNoRevision, After::kOnlyClose);
+            add(step, "instrument newer than the file",
+                CallFault(call, "reply", "WRITER,K4417F,TW1," + std::string(22, '~') + "\n"),
+                kErrOlderRevision, After::kOnlyClose);
+        } else if (call.op == "viWrite" && IsFrame(call)) {
+            frame = call.bytes[5];
+            if (frame == WCMD_RESET) ++section;
+            dataSent = false;
+            char name[32];
+            std::snprintf(name, sizeof name, "frame 0x%02X", frame);
+            failWrite(call, "section " + std::to_string(section) + " " + name, kErrIo,
+                      After::kOnlyClose);
+        } else if (call.op == "viWrite") {
+            // What follows a frame: the section id, the checksum length or section bytes.
+            const std::string what = frame == WCMD_SELECT_SECTION    ? "section id"
+                                     : frame == WCMD_CHECKSUM_LENGTH ? "checksum length payload"
+                                                                     : "section bytes";
+            failWrite(call, at + what, kErrIo, After::kOnlyClose);
+            dataSent = true;
+        } else if (call.op == "viRead" && frame == WCMD_FLASH_WRITE) {
+            // The writer's lines after the flash write.
+            const std::string line = text.substr(0, 4);
+            const std::string step = at + (line == "ERAS"   ? "erase progress line"
+                                           : line == "PROG" ? "program progress line"
+                                                            : "final line");
+            failRead(call, step, kErrIo, After::kOnlyClose);
+            add(step, "erase failed", CallFault(call, "reply", "ERASE NG"), kErrEraseNg,
+                After::kOnlyClose);
+            add(step, "program failed", CallFault(call, "reply", "PROGRAM NG"), kErrProgramNg,
+                After::kOnlyClose);
+            add(step, "already the latest", CallFault(call, "reply", "DATA IS THE LATEST UPDATE"),
+                kErrLatestUpdate, After::kOnlyClose);
+        } else if (call.op == "viRead") {
+            const ReplyStep reply = ReplyAfter(frame, dataSent);
+            failRead(call, at + reply.name, kErrIo, After::kOnlyClose);
+            for (const auto& [refusal, code] : reply.refusals)
+                add(at + reply.name, "refused \"" + Printable(refusal) + "\"",
+                    CallFault(call, "reply", refusal), code, After::kOnlyClose);
+        }
+        // viOpenDefaultRM and viClose do not talk to the instrument.
+    }
+    return cells;
+}
+
+// Runs one cell and returns what went wrong, or nothing.
+std::string RunCell(const Cell& cell, const std::string& fileBytes, uint64_t cleanEndMs) {
+    SimScenario scenario = BenchScenario();
+    scenario.faults.push_back(cell.fault);
+    UpdateBench bench(scenario, fileBytes);
+    if (!bench.Load(bench.file.path())) return "the file did not load";
+    bench.window.boxes.clear();
+    bench.PressUpdate();
+
+    std::ostringstream out;
+    RecordingWindow& window = bench.window;
+    std::vector<RecordedBox> boxes;  // without the confirmation
+    for (const RecordedBox& box : window.boxes)
+        if (box.caption != "Confirm Firmware Update") boxes.push_back(box);
+
+    if (cell.code == kNoInstrument) {
+        const RecordedBox noInstrument{"No instrument found.", "Search Instrument",
+                                       kMbOk | kMbIconInformation, true};
+        if (boxes != std::vector<RecordedBox>{noInstrument}) out << " boxes differ;";
+        if (!window.Log().empty()) out << " log not empty;";
+    } else if (cell.code == kCompletes) {
+        if (!bench.Completed()) out << " did not complete (code " << bench.ReportedCode() << ");";
+        if (boxes.size() != 1 || boxes[0].caption != "Firmware Update")
+            out << " no completion box;";
+    } else {
+        if (bench.Completed()) out << " reported \"Completed\";";
+        if (bench.ReportedCode() != cell.code)
+            out << " code " << bench.ReportedCode() << " instead of " << cell.code << ";";
+        std::vector<RecordedBox> expected;
+        if (kErrorTable[cell.code].showBox)
+            expected.push_back(
+                {kErrorTable[cell.code].message, "Error", kMbOk | kMbIconHand, true});
+        if (boxes != expected) out << " wrong box;";
+    }
+
+    if (bench.visa.openSessionCount() != 0) out << " instrument session left open;";
+    if (!window.IsEnabled(IDC_BROWSE) || !window.IsEnabled(IDC_UPDATE)) out << " buttons disabled;";
+    if (bench.core.transferInProgress() != 0) out << " transfer flag set;";
+    if (!bench.visa.violations().empty())
+        out << " protocol violation: " << bench.visa.violations()[0] << ";";
+    // Only the timeout of the faulted call may add to the clean run's time.
+    if (bench.clock.NowMs() > cleanEndMs + kIoTimeoutMs) out << " ran past its timeouts;";
+
+    // What came after the faulted call.
+    const std::vector<SimCall>& calls = bench.visa.calls();
+    size_t at = 0;
+    while (at < calls.size() && !(calls[at].op == cell.fault.op && calls[at].nth == cell.fault.nth))
+        ++at;
+    if (at == calls.size()) return out.str() + " the faulted call never came;";
+    std::vector<std::string> later;
+    for (size_t i = at + 1; i < calls.size(); ++i)
+        if (calls[i].op != "viClose") later.push_back(calls[i].op + " " + calls[i].text());
+    if (cell.after == After::kOnlyClose && !later.empty())
+        out << " sent after the failing step: " << later[0] << ";";
+    if (cell.after == After::kSecondIdentification &&
+        (later.size() != 2 || later[0] != "viWrite *IDN?\n" || later[1].rfind("viRead", 0) != 0))
+        out << " not just the second identification after the fault;";
+    return out.str();
+}
+
+}  // namespace
+
+TEST(FaultMatrix, EveryFaultAtEveryInstrumentCallEndsTheRunSafely) {
+    const std::string fileBytes = MatrixFile();
+
+    // The clean run that the faults are placed in.
+    UpdateBench clean(BenchScenario(), fileBytes);
+    ASSERT_TRUE(clean.Load(clean.file.path()));
+    const size_t before = clean.visa.calls().size();
+    clean.PressUpdate();
+    ASSERT_TRUE(clean.Completed()) << clean.window.Log();
+    ASSERT_EQ(clean.visa.violations(), std::vector<std::string>());
+    const std::vector<SimCall> run(clean.visa.calls().begin() + static_cast<long>(before),
+                                   clean.visa.calls().end());
+
+    const std::vector<Cell> cells = BuildMatrix(run);
+    std::vector<std::string> failures;
+    std::map<std::string, int> perKind;
+    for (const Cell& cell : cells) {
+        ++perKind[cell.kind];
+        const std::string problem = RunCell(cell, fileBytes, clean.clock.NowMs());
+        if (!problem.empty())
+            failures.push_back(cell.step + " / " + cell.kind + " (" + cell.fault.op + " #" +
+                               std::to_string(cell.fault.nth) + "):" + problem);
+    }
+
+    std::cout << "[ matrix   ] " << run.size() << " calls in the clean run, " << cells.size()
+              << " cells, " << cells.size() - failures.size() << " passed\n";
+    for (const auto& [kind, count] : perKind)
+        std::cout << "[ matrix   ]   " << count << " x " << kind << "\n";
+    RecordProperty("cells", static_cast<int>(cells.size()));
+    // Every writer step of all six sections has its cells.
+    EXPECT_GE(cells.size(), 6u * 40u);
+    for (const std::string& failure : failures) ADD_FAILURE() << failure;
+}
+
+TEST(FaultMatrix, InstrumentAnsweringEverythingInLowerCaseIsStillUpdated) {
+    SimScenario scenario = BenchScenario();
+    scenario.instruments[0].lowerCaseReplies = true;
+    UpdateBench bench(scenario, MatrixFile());
+    ASSERT_TRUE(bench.Load(bench.file.path()));
+    bench.PressUpdate();
+    EXPECT_TRUE(bench.Completed()) << bench.window.Log();
+    EXPECT_TRUE(bench.visa.instrument(0).inWriterMode());
+    EXPECT_EQ(bench.visa.openSessionCount(), 0);
+}

@@ -1,0 +1,44 @@
+#include "update_bench.h"
+
+#include <cstdlib>
+
+#include "ui/control_ids.h"
+
+SimScenario BenchScenario() {
+    SimScenario scenario;
+    SimInstrumentSpec instrument;
+    instrument.resource = kBenchResource;
+    instrument.revision = SimRevisionField(SimRegionRevisions{});
+    scenario.instruments.push_back(instrument);
+    scenario.timingChecks = true;
+    return scenario;
+}
+
+UpdateBench::UpdateBench(SimScenario scenario, const std::string& fileBytes)
+    : visa(std::move(scenario), &clock), core(visa, window, "0x0d3f", "0x1141"), file(fileBytes) {
+    window.onSleep = [this](uint32_t ms) { clock.Advance(ms); };
+    core.Initialise();
+}
+
+bool UpdateBench::Load(const std::string& path) {
+    window.filesToChoose.push_back(path);
+    core.LoadFirmwareFile();
+    return window.IsEnabled(IDC_UPDATE);
+}
+
+void UpdateBench::PressUpdate() {
+    window.boxAnswers.push_back(kIdYes);
+    core.RunUpdate();
+}
+
+bool UpdateBench::Completed() const {
+    return window.Log().find(kCompletedLine) != std::string::npos;
+}
+
+int UpdateBench::ReportedCode() const {
+    const std::string log = window.Log();
+    const std::string marker = "\r\nError number: ";
+    const size_t at = log.rfind(marker);
+    if (at == std::string::npos) return -1;
+    return std::atoi(log.c_str() + at + marker.size());
+}
