@@ -145,7 +145,7 @@ failure_mid_update)
     scenario_json normal '[ { "section": 3, "step": "final", "text": "ERASE NG" } ]'
     drive make-firmware="$firmware"=valid
     drive "start=$app" $(load_steps "$firmware") click=1009 "$confirm_box" \
-        wait-enabled=1009 no-box "expect-log-contains=\\r\\nError number: 17" \
+        "wait-log-contains=\\r\\nError number: 17" no-box expect-enabled=1009=1 \
         "expect-text=1007=3 / 6" expect-enabled=1034=1 print-log send-close wait-exit
     # The first two sections were written before the writer refused the third.
     drive check-flash="$flash"="$firmware"=2

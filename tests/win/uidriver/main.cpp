@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
         if (!runner.Run(name, parts, error)) {
             std::printf("FAILED %s: %s\n", name.c_str(), error.c_str());
             std::fflush(stdout);
+            runner.AbandonStarted();
             return 1;
         }
         std::fflush(stdout);

@@ -1,5 +1,6 @@
 #include "steps.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -34,26 +35,30 @@ void AppendUtf8(std::string& out, unsigned code) {
     }
 }
 
+bool IsHex4(const std::string& text, size_t at) {
+    if (at + 4 > text.size()) return false;
+    for (size_t i = at; i < at + 4; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(text[i]))) return false;
+    return true;
+}
+
 }  // namespace
 
 std::string Unescape(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
+        char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] != '\\') {
             out += text[i];
-            continue;
-        }
-        char next = text[++i];
-        if (next == 'n') {
-            out += '\n';
-        } else if (next == 'r') {
-            out += '\r';
-        } else if (next == 'u' && i + 4 < text.size()) {
+        } else if (next == 'n' || next == 'r' || next == '\\') {
+            out += next == 'n' ? '\n' : next == 'r' ? '\r' : '\\';
+            ++i;
+        } else if (next == 'u' && IsHex4(text, i + 2)) {
             AppendUtf8(out, static_cast<unsigned>(
-                                std::strtoul(text.substr(i + 1, 4).c_str(), nullptr, 16)));
-            i += 4;
+                                std::strtoul(text.substr(i + 2, 4).c_str(), nullptr, 16)));
+            i += 5;
         } else {
-            out += next;
+            out += '\\';  // any other backslash is kept: Windows paths are full of them
         }
     }
     return out;
@@ -132,7 +137,8 @@ bool StepRunner::OpenFile(const std::string& path, bool confirm, std::string& er
         error = "the open-file dialog stayed open";
         return false;
     }
-    return true;
+    // Returns once the program has dealt with the file (or shows a box about it).
+    return app_.Sync();
 }
 
 bool StepRunner::AnswerBox(const std::vector<std::string>& args, std::string& error) {
@@ -235,6 +241,7 @@ bool StepRunner::Run(const std::string& name, const std::vector<std::string>& ar
     }
     if (name == "expect-text" || name == "wait-text") {
         if (!need(2)) return false;
+        if (name == "expect-text") app_.Sync();
         HWND control = app_.Control(ToInt(args[0]));
         std::string expected = Unescape(args[1]), actual;
         bool ok = WaitFor(name == "wait-text" ? kWaitMs : 0,
@@ -277,11 +284,25 @@ bool StepRunner::Run(const std::string& name, const std::vector<std::string>& ar
         return true;
     }
     if (name == "print-log") {
+        app_.Sync();
         std::printf("%s\n", WindowText(app_.Control(kLogId)).c_str());
+        return true;
+    }
+    if (name == "wait-log-contains") {
+        // The end of a run that shows no box: wait for its last log text.
+        if (!need(1)) return false;
+        std::string expected = Unescape(args[0]), log;
+        if (!WaitFor(kWaitMs, [&] {
+                return (log = WindowText(app_.Control(kLogId))).find(expected) != std::string::npos;
+            })) {
+            error = "the log never showed \"" + args[0] + "\"; it reads \"" + Escape(log) + "\"";
+            return false;
+        }
         return true;
     }
     if (name == "expect-log-contains") {
         if (!need(1)) return false;
+        app_.Sync();
         std::string log = WindowText(app_.Control(kLogId));
         if (log.find(Unescape(args[0])) == std::string::npos) {
             error = "the log lacks \"" + args[0] + "\"; it reads \"" + Escape(log) + "\"";
@@ -298,6 +319,15 @@ bool StepRunner::Run(const std::string& name, const std::vector<std::string>& ar
             error = "the window is " + std::to_string(rect.bottom - rect.top) + " px high";
             return false;
         }
+        return true;
+    }
+    if (name == "print-rect") {
+        // The dialog's place on the screen, for cropping screenshots: "rect: x y w h".
+        if (!app_.Sync()) return false;
+        RECT rect;
+        GetWindowRect(app_.dialog(), &rect);
+        std::printf("rect: %ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                    rect.bottom - rect.top);
         return true;
     }
     if (name == "expect-width-kept") {

@@ -11,6 +11,8 @@ class StepRunner {
   public:
     // Runs one step; false with a message in `error` when it failed.
     bool Run(const std::string& name, const std::vector<std::string>& args, std::string& error);
+    // Ends a program this run started, so that a failed scenario leaves nothing behind.
+    void AbandonStarted() { app_.TerminateIfStarted(); }
 
   private:
     bool NeedApp(std::string& error) const;

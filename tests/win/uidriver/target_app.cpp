@@ -80,6 +80,7 @@ bool TargetApp::Start(const std::string& exe, std::string& error) {
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     processId_ = info.dwProcessId;
+    started_ = true;
     if (!FindDialog(kWaitMs)) {
         error = "the main dialog did not appear";
         return false;
@@ -157,4 +158,8 @@ DWORD TargetApp::ExitCode() const {
     DWORD code = 0;
     if (process_) GetExitCodeProcess(process_, &code);
     return code;
+}
+
+void TargetApp::TerminateIfStarted() {
+    if (started_ && Alive()) TerminateProcess(process_, 1);
 }

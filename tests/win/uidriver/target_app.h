@@ -34,6 +34,7 @@ class TargetApp {
     // Waits for the process to end; false on timeout.
     bool WaitExit(DWORD ms) const;
     DWORD ExitCode() const;
+    void TerminateIfStarted();
 
   private:
     bool FindDialog(DWORD ms);
@@ -41,6 +42,7 @@ class TargetApp {
     HANDLE process_ = nullptr;
     DWORD processId_ = 0;
     HWND dialog_ = nullptr;
+    bool started_ = false;
 };
 
 // Text of any window, through WM_GETTEXT (answered across processes).
