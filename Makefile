@@ -2,9 +2,11 @@
 BUILD   := build
 NATIVE  := $(BUILD)/native
 WIN     := $(BUILD)/win
+ASAN    := $(BUILD)/asan
+FUZZ_SECONDS ?= 180
 GENERATOR := -G Ninja
 
-.PHONY: all deps build native win test run fuzz bench clean format
+.PHONY: all deps build native win asan test run fuzz bench clean format
 
 all: build
 
@@ -23,8 +25,19 @@ win: deps
 # Everything, without running tests: fwtool under build/native, FirmwareUpdate.exe under build/win.
 build: native win
 
-test: build
+# The unit tests again under AddressSanitizer (leaks included) and UndefinedBehaviorSanitizer;
+# only the test binaries and fwtool, which its tests run, are built in this tree.
+asan: deps
+	@cmake -S . -B $(ASAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFWU_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN) --target $$(cmake --build $(ASAN) --target help | \
+	  sed -n 's/^\([a-z_]*_tests\|fwtool\): .*/\1/p')
+
+test: build asan
 	@bash cmake/run-tests.sh
+
+# libFuzzer targets (clang) for FUZZ_SECONDS each; figures and findings under build/fuzz.
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run_fuzz.sh
 
 run: build
 	@bash cmake/run-demo.sh

@@ -7,9 +7,13 @@ status=0
 
 ctest --test-dir build/native --output-on-failure -j2 || status=1
 
+# The sanitized tree: any report (leaks included) ends the test process with a failure.
+export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:abort_on_error=0:strict_string_checks=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 for extra in build/asan; do
     [ -f "$extra/CTestTestfile.cmake" ] && { ctest --test-dir "$extra" --output-on-failure -j2 || status=1; }
 done
+unset ASAN_OPTIONS UBSAN_OPTIONS
 
 source cmake/wine-session.sh
 trap wine_session_stop EXIT
