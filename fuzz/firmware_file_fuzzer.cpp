@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "firmware/file_stream.h"
 #include "firmware/firmware_info.h"
 #include "firmware/firmware_loader.h"
 #include "firmware/memory_stream.h"
@@ -25,6 +26,31 @@ void CheckLoaded(const FirmwareInfo& info) {
     FUZZ_CHECK(Terminated(info.RevsNotSupport, sizeof info.RevsNotSupport));
     FUZZ_CHECK(Terminated(info.UpdatedDescription, sizeof info.UpdatedDescription));
     FUZZ_CHECK(Terminated(info.UtilityRev, sizeof info.UtilityRev));
+}
+
+// The program reads files through stdio: the same bytes through a FILE* must parse exactly
+// as they do from memory.
+void CheckFileStreamAgrees(const uint8_t* data, size_t size, int memoryCode,
+                           const FirmwareInfo& fromMemory) {
+    if (size == 0) return;  // fmemopen needs at least one byte
+    StdioFile file(fmemopen(const_cast<uint8_t*>(data), size, "rb"));
+    FUZZ_CHECK(file.valid());
+    FileStream stream(std::move(file));
+    FirmwareInfo info;
+    FUZZ_CHECK(ParseFirmwareFile(stream, info) == memoryCode);
+    FUZZ_CHECK(std::strcmp(info.ImageRev, fromMemory.ImageRev) == 0);
+    FUZZ_CHECK(std::strcmp(info.ModelName, fromMemory.ModelName) == 0);
+    FUZZ_CHECK(std::strcmp(info.UpdatedDescription, fromMemory.UpdatedDescription) == 0);
+    FUZZ_CHECK(std::strcmp(info.UtilityRev, fromMemory.UtilityRev) == 0);
+    const ImageSection* a = info.sections;
+    const ImageSection* b = fromMemory.sections;
+    for (; a && b; a = a->next, b = b->next) {
+        FUZZ_CHECK(a->length == b->length && a->bytesRead == b->bytesRead);
+        FUZZ_CHECK(a->id == b->id && a->flag == b->flag && a->word1 == b->word1);
+        if (a->data && b->data)
+            FUZZ_CHECK(std::memcmp(a->data.get(), b->data.get(), a->bytesRead) == 0);
+    }
+    FUZZ_CHECK(a == nullptr && b == nullptr);
 }
 
 }  // namespace
@@ -56,7 +82,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Parsed but perhaps naming an unknown model: the section checks still must hold up.
     stream = MemoryStream(data, size);
-    if (ParseFirmwareFile(stream, info) == kOk) {
+    const int parsed = ParseFirmwareFile(stream, info);
+    CheckFileStreamAgrees(data, size, parsed, info);
+    if (parsed == kOk) {
         const int check = ValidateFirmware(info, ModelCatalogue[0]);
         FUZZ_CHECK(check == kOk || (check >= kErrNoImageRev && check <= kErrTooManySections) ||
                    check == kErrUtilityTooOld);

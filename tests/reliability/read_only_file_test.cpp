@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -42,10 +43,10 @@ TEST(FirmwareFileIsOnlyRead, ReadOnlyFileLoadsAndUpdatesAndStaysUnchanged) {
     const std::string bytes = ValidK4417F().Bytes();
     UpdateBench bench(BenchScenario(), bytes);
     const std::string& path = bench.file.path();
-    ReadOnly readOnly(path);
     // A modification time in the past, so that any rewrite would show even on a coarse clock.
     const auto stamp = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24);
     std::filesystem::last_write_time(path, stamp);
+    ReadOnly readOnly(path);
 
     ASSERT_TRUE(bench.Load(path)) << bench.window.Log();
     bench.PressUpdate();
