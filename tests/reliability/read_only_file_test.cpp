@@ -43,9 +43,11 @@ TEST(FirmwareFileIsOnlyRead, ReadOnlyFileLoadsAndUpdatesAndStaysUnchanged) {
     const std::string bytes = ValidK4417F().Bytes();
     UpdateBench bench(BenchScenario(), bytes);
     const std::string& path = bench.file.path();
-    // A modification time in the past, so that any rewrite would show even on a coarse clock.
-    const auto stamp = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24);
-    std::filesystem::last_write_time(path, stamp);
+    // A modification time in the past, so that any rewrite would show even on a coarse clock;
+    // read back, as the file system keeps it at its own resolution.
+    std::filesystem::last_write_time(
+        path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(24));
+    const auto stamp = std::filesystem::last_write_time(path);
     ReadOnly readOnly(path);
 
     ASSERT_TRUE(bench.Load(path)) << bench.window.Log();
