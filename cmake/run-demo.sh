@@ -23,21 +23,24 @@ demo_sample_firmware() {
     "$fwtool" check build/demo/sample.fw
 }
 
+# The Windows build and the Wine prefix of the demo (overridable for a developer's own trees).
+WIN_BUILD="${FWU_WIN_BUILD:-build/win}"
+
 # Windows path of a file under the Unix root (Wine's drive Z:).
 winpath() { local p; p=$(realpath -m "$1"); echo "Z:${p//\//\\}"; }
 
 # Program folder, simulated VISA library in the prefix's system directory, and a scenario:
 # one instrument in its normal firmware, whose revisions are older than the sample's.
 demo_prepare() {
-    local bin=build/win/bin
+    local bin=$WIN_BUILD/bin
     for f in "$bin/FirmwareUpdate.exe" "$bin/UpdateUtilityHelp.chm" "$bin/uidriver.exe" \
-        build/win/fwsim/visa32.dll; do
+        "$WIN_BUILD/fwsim/visa32.dll"; do
         [ -f "$f" ] || { echo "$f is not built: run make build first" >&2; return 1; }
     done
     rm -rf build/demo/app build/demo/flash.bin build/demo/*.png
     mkdir -p build/demo/app
     cp "$bin/FirmwareUpdate.exe" "$bin/UpdateUtilityHelp.chm" build/demo/app/
-    cp build/win/fwsim/visa32.dll "$WINEPREFIX/drive_c/windows/system32/visa32.dll"
+    cp "$WIN_BUILD/fwsim/visa32.dll" "$WINEPREFIX/drive_c/windows/system32/visa32.dll"
     local flash
     flash=$(winpath build/demo/flash.bin)
     cat >build/demo/scenario.json <<JSON
@@ -68,13 +71,15 @@ demo_screenshot() {
 }
 
 demo_drive() {
-    local driver=build/win/bin/uidriver.exe out=build/demo/driver.log rect
-    drive() { wine "$driver" "$@" </dev/null | tee -a "$out"; }
+    local driver=$WIN_BUILD/bin/uidriver.exe out=build/demo/driver.log rect
+    # Into a file, not a pipe: the program that the driver starts inherits its output, and
+    # a pipe would stay open for as long as the program runs.
+    drive() { wine "$driver" "$@" </dev/null >>"$out" 2>&1; }
     : >"$out"
     # Start the program and load the sample file through the open-file dialog.
     drive "start=$(winpath build/demo/app/FirmwareUpdate.exe)" click=1034 \
         "open-file=$(winpath build/demo/sample.fw)" expect-text=1038=K4417F \
-        expect-enabled=1009=1 print-rect >/dev/null || return 1
+        expect-enabled=1009=1 redraw print-rect || return 1
     rect=$(grep '^rect:' "$out" | tail -1 | cut -d' ' -f2-)
     demo_screenshot build/demo/main-window.png "$rect"
 
@@ -82,23 +87,22 @@ demo_drive() {
     drive attach click-sync=1053 click=1009 \
         'box=yes=Are you sure you want to update K4417F SN:TW00012345?=Confirm Firmware Update' \
         'box=ok=Update is completed\nPlease cycle the power of K4417F!=Firmware Update' \
-        'expect-log-contains=--------------- Completed ---------------' print-rect >/dev/null ||
-        return 1
+        'expect-log-contains=--------------- Completed ---------------' redraw print-rect || return 1
     rect=$(grep '^rect:' "$out" | tail -1 | cut -d' ' -f2-)
     demo_screenshot build/demo/update-log.png "$rect"
 
     echo "== log"
-    wine "$driver" attach print-log </dev/null | sed '1,2d' | tr -d '\r'
+    wine "$driver" attach print-log </dev/null 2>/dev/null | sed '1,2d' | tr -d '\r'
     echo
-    drive attach send-close wait-exit >/dev/null || return 1
+    drive attach send-close wait-exit || return 1
     echo "== flash"
-    drive "check-flash=$(winpath build/demo/flash.bin)=$(winpath build/demo/sample.fw)" |
-        grep '^flash:' || return 1
+    drive "check-flash=$(winpath build/demo/flash.bin)=$(winpath build/demo/sample.fw)" || return 1
+    grep '^flash:' "$out"
 }
 
 demo_sample_firmware
 
-export WINEPREFIX="$FWU_ROOT/build/wineprefix"
+export WINEPREFIX="${FWU_WINEPREFIX:-$FWU_ROOT/build/wineprefix}"
 source cmake/wine-session.sh
 if [ -n "${DISPLAY:-}" ]; then
     wine_session_start real

@@ -321,6 +321,13 @@ bool StepRunner::Run(const std::string& name, const std::vector<std::string>& ar
         }
         return true;
     }
+    if (name == "redraw") {
+        // Paints the whole dialog now (WM_PAINT is sent, not queued), so that a screenshot
+        // taken next shows it complete.
+        RedrawWindow(app_.dialog(), nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        return app_.Sync();
+    }
     if (name == "print-rect") {
         // The dialog's place on the screen, for cropping screenshots: "rect: x y w h".
         if (!app_.Sync()) return false;
