@@ -26,11 +26,15 @@ wine_session_start() {
     wineserver -p 300 </dev/null >/dev/null 2>&1 || true
     wineboot -i </dev/null >/dev/null 2>&1 || true
     wineserver -w </dev/null >/dev/null 2>&1 &
-    # Chinese text (string resource 103, the full-width colons) needs a linked font.
-    if [ ! -e "$WINEPREFIX/.fontlink-done" ]; then
+    # Chinese text (string resource 103, the full-width colons) needs a linked font: Arial
+    # for the dialog, Tahoma for message boxes.
+    if [ ! -e "$WINEPREFIX/.fontlink-done-2" ]; then
         wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
             /v Arial /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f \
-            </dev/null >/dev/null 2>&1 && touch "$WINEPREFIX/.fontlink-done"
+            </dev/null >/dev/null 2>&1 &&
+        wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+            /v Tahoma /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f \
+            </dev/null >/dev/null 2>&1 && touch "$WINEPREFIX/.fontlink-done-2"
     fi
 }
 

@@ -24,7 +24,15 @@ app="$(winpath "$work/app/FirmwareUpdate.exe")"
 firmware="$work/firmware.bin"
 flash="$work/flash.bin"
 
-drive() { wine "$driver" "$@" </dev/null; }
+# The driver's output goes through a file: the program it starts inherits that output, and
+# a pipe held open by a program would keep ctest waiting.
+calls=0
+drive() {
+    local log="$work/driver.$((++calls)).log" status=0
+    wine "$driver" "$@" </dev/null >"$log" 2>&1 || status=$?
+    cat "$log"
+    return $status
+}
 
 install_visa() { cp "$simdll" "$system32/visa32.dll"; }
 
