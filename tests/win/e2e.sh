@@ -110,10 +110,12 @@ help_missing)
     ;;
 
 missing_visa_library)
-    saved="$work/visa32.dll.saved"
-    [ -e "$system32/visa32.dll" ] && mv "$system32/visa32.dll" "$saved"
-    trap '[ -e "$saved" ] && mv "$saved" "$system32/visa32.dll"' EXIT
-    [ ! -e "$system32/visa64.dll" ] || { echo "a visa64.dll is installed in the prefix"; exit 1; }
+    # No VISA library at all in the system directory; put back whatever was there.
+    mkdir -p "$work/saved"
+    for dll in visa32.dll visa64.dll; do
+        [ ! -e "$system32/$dll" ] || mv "$system32/$dll" "$work/saved/"
+    done
+    trap 'mv "$work"/saved/*.dll "$system32/" 2>/dev/null || true' EXIT
     drive make-firmware="$firmware"=valid
     drive "start=$app" $(load_steps "$firmware") expect-enabled=1009=1 click=1009 \
         "box=ok=No instrument found.=Search Instrument" expect-text=1062= \

@@ -21,8 +21,8 @@ if(TARGET FirmwareUpdate AND TARGET fwsim_visa32)
                      $<TARGET_FILE:FirmwareUpdate> $<TARGET_FILE:uidriver>
                      $<TARGET_FILE:fwsim_visa32> ${CMAKE_BINARY_DIR}/e2e)
     # All scenarios share the prefix's system directory (visa32.dll) and its desktop
-    # settings (dots per inch); they must not overlap.
+    # settings (dots per inch); they must not overlap, nor other tests that change them.
     set_tests_properties(win_e2e_${scenario} PROPERTIES TIMEOUT 300
-                         RESOURCE_LOCK fwu_wine_prefix_state)
+                         RESOURCE_LOCK "visa32;fwu_wine_prefix_state")
   endforeach()
 endif()
