@@ -14,7 +14,7 @@
 namespace {
 
 constexpr char kProductName[] = "K4417F Firmware Update Utility";
-constexpr char kFooterNotice[] = "Keep the instrument powered and connected while updating.";
+constexpr char kFooterNotice[] = "Keep the instrument on while updating.";
 constexpr char kHelpFile[] = "UpdateUtilityHelp.chm";
 
 // Whether the log pane is shown; it outlives the dialog, for the life of the process.
