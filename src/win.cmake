@@ -46,13 +46,13 @@ endif()
 
 file(GLOB FWU_APP_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/app/win/*.cpp)
 set(FWU_RC ${CMAKE_CURRENT_SOURCE_DIR}/ui/win/firmware_update.rc)
-set_source_files_properties(${FWU_RC} PROPERTIES
+# The script is UTF-8 (Chinese text, full-width colons).
+set_source_files_properties(${FWU_RC} PROPERTIES COMPILE_OPTIONS "-c65001"
   OBJECT_DEPENDS "${FWU_RES_DIR}/mainframe.ico;${CMAKE_CURRENT_SOURCE_DIR}/ui/win/firmware_update.manifest;${CMAKE_CURRENT_SOURCE_DIR}/ui/control_ids.h")
 
 add_executable(FirmwareUpdate WIN32 ${FWU_APP_WIN_SOURCES} ${FWU_RC})
 target_include_directories(FirmwareUpdate PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${FWU_RES_DIR}
                            ${CMAKE_CURRENT_SOURCE_DIR}/ui/win)
-target_compile_options(FirmwareUpdate PRIVATE $<$<COMPILE_LANGUAGE:RC>:-c65001>)
 target_link_libraries(FirmwareUpdate PRIVATE fw_ui_win fwcore fw_visa_win ws2_32)
 target_link_options(FirmwareUpdate PRIVATE -static -mwindows)
 set_target_properties(FirmwareUpdate PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${FWU_BIN_DIR})
