@@ -66,6 +66,8 @@ case "$scenario" in
 string_resource)
     # The sockets failure text, read back from the program's resources.
     drive "expect-string=$app=103=Windows sockets \\u555F\\u59CB\\u5931\\u6557\\u3002"
+    # The labels' full-width colons survive the resource compiler.
+    drive "start=$app" "expect-wide-text=1005=Device\\uFF1A" send-close wait-exit
     ;;
 
 more_info_96dpi | more_info_192dpi)

@@ -28,7 +28,9 @@ CFirmwareUpdateDlg::CFirmwareUpdateDlg(VisaLibrary& visa, const std::string& vid
       core_(visa, *this, vid, pid) {}
 
 INT_PTR CFirmwareUpdateDlg::DoModal() {
-    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_FIRMWAREUPDATE_DIALOG),
+    // A Unicode dialog, so that the labels keep the template's full-width colons: an ANSI
+    // dialog may have its controls created from text converted to the ANSI code page.
+    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_FIRMWAREUPDATE_DIALOG),
                            nullptr, StaticDlgProc, reinterpret_cast<LPARAM>(this));
 }
 

@@ -249,6 +249,20 @@ bool StepRunner::Run(const std::string& name, const std::vector<std::string>& ar
         if (!ok) error = "control " + args[0] + " reads \"" + Escape(actual) + "\"";
         return ok;
     }
+    if (name == "expect-wide-text") {
+        // A control's text read as UTF-16 and compared as UTF-8, for non-ASCII labels.
+        if (!need(2)) return false;
+        wchar_t text[256] = L"";
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutW(app_.Control(ToInt(args[0])), WM_GETTEXT, 256,
+                            reinterpret_cast<LPARAM>(text), SMTO_NORMAL, kWaitMs, &copied);
+        std::string actual = Utf8FromWide(text, static_cast<int>(copied));
+        if (actual != Unescape(args[1])) {
+            error = "control " + args[0] + " reads \"" + Escape(actual) + "\"";
+            return false;
+        }
+        return true;
+    }
     if (name == "expect-enabled") {
         if (!need(2) || !app_.Sync()) return false;
         bool enabled = IsWindowEnabled(app_.Control(ToInt(args[0]))) != 0;
