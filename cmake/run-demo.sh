@@ -56,10 +56,6 @@ demo_prepare() {
 JSON
     export FWSIM_SCENARIO
     FWSIM_SCENARIO=$(winpath build/demo/scenario.json)
-    # Without a window manager Wine draws the window frames itself, so the screenshots
-    # show the caption.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
-        </dev/null >/dev/null 2>&1 || true
 }
 
 # Crops the screen to the dialog: `demo_screenshot <file> <"x y w h">`.
@@ -72,6 +68,11 @@ demo_screenshot() {
 
 demo_drive() {
     local driver=$WIN_BUILD/bin/uidriver.exe out=build/demo/driver.log rect
+    # The virtual display has no window manager: Wine then draws the window frames itself,
+    # so the screenshots show the caption. Only for this run.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+        </dev/null >/dev/null 2>&1 || true
+    trap 'wine reg delete "HKCU\Software\Wine\X11 Driver" /v Managed /f </dev/null >/dev/null 2>&1; wine_session_stop' EXIT
     # Into a file, not a pipe: the program that the driver starts inherits its output, and
     # a pipe would stay open for as long as the program runs.
     drive() { wine "$driver" "$@" </dev/null >>"$out" 2>&1; }
