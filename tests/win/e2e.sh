@@ -99,7 +99,8 @@ more_info_96dpi | more_info_192dpi)
 
 help_available)
     cp "$(dirname "$exe")/UpdateUtilityHelp.chm" "$work/app/"
-    drive "start=$app" expect-windows="HH Parent"=0 click-sync=1010 wait-windows="HH Parent" \
+    drive "start=$app" expect-windows="HH Parent"=0 click-sync=1010 \
+        "wait-windows=HH Parent=K4417F Firmware Update Utility Help" \
         expect-visible send-close wait-exit
     ;;
 

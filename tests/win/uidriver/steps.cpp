@@ -396,8 +396,18 @@ bool StepRunner::Run(const std::string& name, const std::vector<std::string>& ar
     }
     if (name == "wait-windows") {
         if (!need(1)) return false;
-        if (!WaitFor(kWaitMs, [&] { return !app_.WindowsOfClass(args[0].c_str()).empty(); })) {
-            error = "no window of class " + args[0];
+        // wait-windows=<class>[=<caption>]: a top-level window of that class (and caption).
+        std::string caption;
+        if (!WaitFor(kWaitMs, [&] {
+                for (HWND window : app_.WindowsOfClass(args[0].c_str())) {
+                    caption = WindowText(window);
+                    if (args.size() < 2 || caption == Unescape(args[1])) return true;
+                }
+                return false;
+            })) {
+            error =
+                "no window of class " + args[0] +
+                (args.size() > 1 ? " captioned \"" + args[1] + "\" (saw \"" + caption + "\")" : "");
             return false;
         }
         return true;
