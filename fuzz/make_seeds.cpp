@@ -80,6 +80,13 @@ void WriterSeeds(const std::filesystem::path& dir) {
              std::string("\x07\x07\x07\x00\x02\x00\x00\x01\x01\x01\x00\x10", 12));
 }
 
+// Numbers come from the back: the instrument's mode first, then the faults.
+void UpdateRunSeeds(const std::filesystem::path& dir) {
+    Seed(dir, "clean_normal", std::string("\x00\x01\x00\x01", 4));
+    Seed(dir, "clean_writer", std::string("\x00\x00\x01\x01\x00", 5));
+    Seed(dir, "one_fault", std::string("NG\x00\x00\x05\x03\x01\x00\x01\x01\x00\x01", 12));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,6 +99,7 @@ int main(int argc, char** argv) {
     IdentitySeeds(root / "identity_line");
     RevisionSeeds(root / "revision_check");
     WriterSeeds(root / "writer_replies");
+    UpdateRunSeeds(root / "update_run");
     std::printf("%d seed files under %s\n", written, root.string().c_str());
     return 0;
 }

@@ -9,7 +9,7 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build/fuzz"
 seconds="${FUZZ_SECONDS:-180}"
-targets="${FUZZ_TARGETS:-firmware_file identity_line writer_replies revision_check}"
+targets="${FUZZ_TARGETS:-firmware_file identity_line writer_replies revision_check update_run}"
 
 CC=clang CXX=clang++ cmake -S "$root/fuzz" -B "$build" -G Ninja >/dev/null || exit 2
 build_targets="make_seeds fwtool"
