@@ -9,7 +9,10 @@
 #endif
 
 #if defined(FWU_ASAN)
-#include <sanitizer/allocator_interface.h>
+#include <cstddef>
+// Provided by the AddressSanitizer runtime of both gcc and clang; declared here because
+// gcc ships no header for it.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #elif defined(__GLIBC__)
 #include <malloc.h>
 #endif
