@@ -75,8 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     section.data.get()[held - 1] = section.flag;
     section.bytesRead = held;
 
-    SectionSpec spec = ModelCatalogue[0].sections[3];
-    spec.sectorSize = in.PickValueInArray(kSectorSizes);
+    SectionSpec region = ModelCatalogue[0].sections[3];
+    region.sectorSize = in.PickValueInArray(kSectorSizes);
 
     ScriptedInstrument instrument;
     if (const uint32_t failAt = in.ConsumeIntegralInRange<uint32_t>(0, 40)) {
@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     window.selected = 0;
     FUZZ_CHECK(link.ConnectDevice() == kOk);
 
-    const int code = WriteSection(link, window, section, spec);
+    const int code = WriteSection(link, window, section, region);
     switch (code) {
         case kOk:
         case kErrChecksumMismatch:
