@@ -26,14 +26,14 @@ std::string Quoted(const std::string& text) {
 
 }  // namespace
 
-SimInstrument::SimInstrument(SimInstrumentSpec spec, const SimScenario& scenario)
-    : spec_(std::move(spec)),
+SimInstrument::SimInstrument(SimInstrumentSpec setup, const SimScenario& scenario)
+    : setup_(std::move(setup)),
       scenario_(scenario),
-      writer_(flash_, scenario, spec_.resource,
+      writer_(flash_, scenario, setup_.resource,
               SimWriter::Io{&replies_, &violations_, [this] { SaveFlash(); }}),
-      writerMode_(spec_.mode == "writer") {
+      writerMode_(setup_.mode == "writer") {
     std::string error;
-    if (!spec_.flashFile.empty() && !flash_.Load(spec_.flashFile, error))
+    if (!setup_.flashFile.empty() && !flash_.Load(setup_.flashFile, error))
         violations_.push_back(error);
 }
 
@@ -45,7 +45,7 @@ void SimInstrument::PowerCycle() {
 }
 
 std::string SimInstrument::RevisionField() const {
-    std::string field = spec_.revision;
+    std::string field = setup_.revision;
     for (const SimRegionLayout& region : kSimRegions) {
         // A flashed section carries its revision at its offset 12.
         uint32_t at = region.firstSector * kSimSectorSize + 12;
@@ -63,9 +63,9 @@ std::string SimInstrument::RevisionField() const {
 }
 
 std::string SimInstrument::IdentificationReply() const {
-    if (!spec_.idnReply.empty()) return spec_.idnReply;
+    if (!setup_.idnReply.empty()) return setup_.idnReply;
     // The writer does not name the maker: that is how the program tells the two apart.
-    return (writerMode_ ? std::string("WRITER") : spec_.maker) + "," + spec_.model + "," +
+    return (writerMode_ ? std::string("WRITER") : setup_.maker) + "," + setup_.model + "," +
            serial() + "," + RevisionField() + "\n";
 }
 
@@ -129,7 +129,7 @@ std::string SimInstrument::TakeReply(size_t max, bool* rest) {
         front.erase(0, max);
     else
         replies_.pop_front();
-    if (spec_.lowerCaseReplies)
+    if (setup_.lowerCaseReplies)
         for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
@@ -140,6 +140,6 @@ void SimInstrument::DropReply() {
 
 void SimInstrument::SaveFlash() {
     std::string error;
-    if (!spec_.flashFile.empty() && !flash_.Save(spec_.flashFile, error))
+    if (!setup_.flashFile.empty() && !flash_.Save(setup_.flashFile, error))
         violations_.push_back(error);
 }

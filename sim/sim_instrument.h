@@ -13,13 +13,13 @@
 
 class SimInstrument {
   public:
-    SimInstrument(SimInstrumentSpec spec, const SimScenario& scenario);
+    SimInstrument(SimInstrumentSpec setup, const SimScenario& scenario);
     SimInstrument(const SimInstrument&) = delete;
     SimInstrument& operator=(const SimInstrument&) = delete;
 
-    const SimInstrumentSpec& spec() const { return spec_; }
-    const std::string& resource() const { return spec_.resource; }
-    std::string serial() const { return SimSerialOf(spec_.resource); }
+    const SimInstrumentSpec& setup() const { return setup_; }
+    const std::string& resource() const { return setup_.resource; }
+    std::string serial() const { return SimSerialOf(setup_.resource); }
 
     bool inWriterMode() const { return writerMode_; }
     // "SYST:UPDATE COUNTER" arrived; the writer starts with the next session.
@@ -56,7 +56,7 @@ class SimInstrument {
     void ReceiveText(const std::string& text);
     void SaveFlash();
 
-    SimInstrumentSpec spec_;
+    SimInstrumentSpec setup_;
     const SimScenario& scenario_;
     SimFlash flash_;
     std::deque<std::string> replies_;

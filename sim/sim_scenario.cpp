@@ -88,24 +88,24 @@ const std::set<std::string> kActions = {"fail", "timeout", "reply", "silent"};
 const std::set<std::string> kSteps = {"reset",           "end_load_data", "end_load",    "select",
                                       "checksum_length", "checksum",      "flash_check", "final"};
 
-bool ReadInstrument(const json& item, const std::string& where, SimInstrumentSpec& spec,
+bool ReadInstrument(const json& item, const std::string& where, SimInstrumentSpec& setup,
                     std::string& error) {
     if (!item.is_object()) {
         error = where + " must be an object";
         return false;
     }
     FieldReader r(item, where, error);
-    if (!r.Text("resource", spec.resource) || !r.Text("maker", spec.maker) ||
-        !r.Text("model", spec.model) || !r.Text("revision", spec.revision) ||
-        !r.Text("mode", spec.mode) || !r.Text("flashFile", spec.flashFile) ||
-        !r.Flag("lowerCaseReplies", spec.lowerCaseReplies) || !r.Text("idnReply", spec.idnReply) ||
+    if (!r.Text("resource", setup.resource) || !r.Text("maker", setup.maker) ||
+        !r.Text("model", setup.model) || !r.Text("revision", setup.revision) ||
+        !r.Text("mode", setup.mode) || !r.Text("flashFile", setup.flashFile) ||
+        !r.Flag("lowerCaseReplies", setup.lowerCaseReplies) || !r.Text("idnReply", setup.idnReply) ||
         !r.NoOtherKeys())
         return false;
-    if (spec.resource.empty()) {
+    if (setup.resource.empty()) {
         error = where + ": \"resource\" is required";
         return false;
     }
-    if (spec.mode != "normal" && spec.mode != "writer") {
+    if (setup.mode != "normal" && setup.mode != "writer") {
         error = where + ": \"mode\" must be \"normal\" or \"writer\"";
         return false;
     }
@@ -202,11 +202,11 @@ bool SimScenario::FromJson(const std::string& text, SimScenario& out, std::strin
     if (!r.NoOtherKeys()) return false;
 
     for (size_t i = 0; i < instrumentList.size(); ++i) {
-        SimInstrumentSpec spec;
-        if (!ReadInstrument(instrumentList[i], "instruments[" + std::to_string(i) + "]", spec,
+        SimInstrumentSpec setup;
+        if (!ReadInstrument(instrumentList[i], "instruments[" + std::to_string(i) + "]", setup,
                             error))
             return false;
-        scenario.instruments.push_back(std::move(spec));
+        scenario.instruments.push_back(std::move(setup));
     }
     for (size_t i = 0; i < faultList.size(); ++i) {
         SimFault fault;
@@ -234,11 +234,11 @@ bool SimScenario::FromFile(const std::string& path, SimScenario& out, std::strin
 
 SimScenario SimScenario::SingleInstrument(const std::string& mode) {
     SimScenario scenario;
-    SimInstrumentSpec spec;
-    spec.resource = "USB0::0x0D3F::0x1141::TW00000001::INSTR";
-    spec.revision = SimRevisionField(SimRegionRevisions{});
-    spec.mode = mode;
-    scenario.instruments.push_back(spec);
+    SimInstrumentSpec setup;
+    setup.resource = "USB0::0x0D3F::0x1141::TW00000001::INSTR";
+    setup.revision = SimRevisionField(SimRegionRevisions{});
+    setup.mode = mode;
+    scenario.instruments.push_back(setup);
     return scenario;
 }
 

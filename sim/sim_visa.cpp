@@ -107,8 +107,8 @@ struct SimVisa::Impl {
 SimVisa::SimVisa(SimScenario scenario, SimClock* clock) : impl_(new Impl) {
     impl_->scenario = std::move(scenario);
     impl_->clock = clock ? clock : &impl_->ownClock;
-    for (const SimInstrumentSpec& spec : impl_->scenario.instruments)
-        impl_->instruments.push_back(std::make_unique<SimInstrument>(spec, impl_->scenario));
+    for (const SimInstrumentSpec& setup : impl_->scenario.instruments)
+        impl_->instruments.push_back(std::make_unique<SimInstrument>(setup, impl_->scenario));
     impl_->violationsReported.assign(impl_->instruments.size(), 0);
 }
 

@@ -143,11 +143,11 @@ uint32_t ComputeChecksum(const uint8_t* p, uint32_t n) {
 }
 
 int WriteSection(InstrumentLink& link, WindowServices& window, const ImageSection& section,
-                 const SectionSpec& spec) {
+                 const SectionSpec& region) {
     TransferPlan plan;
     if (!PlanTransfer(section, plan)) return kErrFileTruncated;
     const uint32_t n = plan.transferLength;
-    const uint32_t sectorSize = spec.sectorSize;
+    const uint32_t sectorSize = region.sectorSize;
     const uint32_t sectors =
         sectorSize == 0 ? (n != 0 ? 1 : 0) : n / sectorSize + (n % sectorSize != 0 ? 1 : 0);
 

@@ -14,4 +14,4 @@ uint32_t ComputeChecksum(const uint8_t* p, uint32_t n);
 // Resets the writer, loads the section, verifies its checksum and flashes it, driving
 // the progress bar and the log. 0 on success, else the first failing step's code.
 int WriteSection(InstrumentLink& link, WindowServices& window, const ImageSection& section,
-                 const SectionSpec& spec);
+                 const SectionSpec& region);

@@ -14,9 +14,9 @@ namespace {
 class InstrumentLinkTest : public ::testing::Test, public SimLinkFixture {};
 
 SimInstrumentSpec Attached(const char* resource) {
-    SimInstrumentSpec spec;
-    spec.resource = resource;
-    return spec;
+    SimInstrumentSpec setup;
+    setup.resource = resource;
+    return setup;
 }
 
 TEST_F(InstrumentLinkTest, SearchExpressionFitsFortyNineCharactersOrNothingIsSearched) {

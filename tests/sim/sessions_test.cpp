@@ -15,10 +15,10 @@ SimScenario ThreeInstruments() {
     for (const char* r :
          {"USB0::0x0D3F::0x1141::TW00000002::INSTR", "USB0::0x0D3F::0x1141::TX00000009::INSTR",
           "USB1::0x0D3F::0x1141::TW00000001::INSTR"}) {
-        SimInstrumentSpec spec;
-        spec.resource = r;
-        spec.revision = "0100..1..01....01.0100";
-        s.instruments.push_back(spec);
+        SimInstrumentSpec setup;
+        setup.resource = r;
+        setup.revision = "0100..1..01....01.0100";
+        s.instruments.push_back(setup);
     }
     return s;
 }

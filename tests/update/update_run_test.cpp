@@ -35,11 +35,11 @@ std::string Repeat(const std::string& text, int times) {
 }
 
 SimInstrumentSpec Instrument(const std::string& resource, const std::string& mode = "normal") {
-    SimInstrumentSpec spec;
-    spec.resource = resource;
-    spec.revision = SimRevisionField(SimRegionRevisions{});
-    spec.mode = mode;
-    return spec;
+    SimInstrumentSpec setup;
+    setup.resource = resource;
+    setup.revision = SimRevisionField(SimRegionRevisions{});
+    setup.mode = mode;
+    return setup;
 }
 
 SimScenario OneInstrument(const std::string& mode = "normal") {

@@ -81,13 +81,13 @@ bool ParseSectionArgument(const std::string& arg, const ModelRecord& model, int 
     out.payloadPath = file;
 
     int row = 0;
-    for (const SectionSpec* spec = model.sections; spec->firstSector != kSectionTableEnd;
-         ++spec, ++row) {
+    for (const SectionSpec* entry = model.sections; entry->firstSector != kSectionTableEnd;
+         ++entry, ++row) {
         uint8_t id = 0;
-        if (SameRegionName(spec->name, region) ||
-            (ParseId(region, id) && id == spec->firstSector)) {
-            out.row = spec;
-            out.id = spec->firstSector;
+        if (SameRegionName(entry->name, region) ||
+            (ParseId(region, id) && id == entry->firstSector)) {
+            out.row = entry;
+            out.id = entry->firstSector;
             out.order = row;
             return true;
         }
