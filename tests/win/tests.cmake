@@ -1,16 +1,9 @@
 # End-to-end tests of FirmwareUpdate.exe under Wine: each scenario (e2e.sh) puts the program
 # alone in an empty folder, installs the simulated visa32.dll in the prefix's system
-# directory and works the real window with uidriver. Needs Xvfb and a running Wine session
+# directory and works the real window with uidriver (tools/uidriver). Needs Xvfb and a running Wine session
 # (cmake/run-tests.sh starts both).
 
-file(GLOB UIDRIVER_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/uidriver/*.cpp)
-add_executable(uidriver ${UIDRIVER_SOURCES} ${CMAKE_CURRENT_SOURCE_DIR}/support/firmware_builder.cpp)
-target_include_directories(uidriver PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/support)
-target_link_libraries(uidriver PRIVATE user32)
-target_link_options(uidriver PRIVATE -static)
-set_target_properties(uidriver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-
-if(TARGET FirmwareUpdate AND TARGET fwsim_visa32)
+if(TARGET FirmwareUpdate AND TARGET fwsim_visa32 AND TARGET uidriver)
   set(FWU_E2E_SCENARIOS
       string_resource more_info_96dpi more_info_192dpi help_available help_missing
       missing_visa_library corrupted_file complete_update failure_mid_update
