@@ -20,6 +20,10 @@ class FirmwareParser : public ::testing::Test {
         return ParseFirmwareFile(stream, info);
     }
     int ParseHeader(const std::string& header) { return Parse(header + "#FileStart\n"); }
+    std::string Fields() const {
+        return std::string(info.ImageRev) + "|" + info.ModelName + "|" + info.RevsNotSupport + "|" +
+               info.UtilityRev + "|" + info.UpdatedDescription;
+    }
     size_t SectionCount() const {
         size_t n = 0;
         for (const ImageSection* s = info.sections; s; s = s->next) ++n;
@@ -89,50 +93,68 @@ TEST_F(FirmwareParser, CrLfHeaderParsesLikeLfAndSectionsStartAfterTheLineFeed) {
     EXPECT_EQ(Nth(0).id, 1);
 }
 
-TEST_F(FirmwareParser, BlanksAroundKeyAndValueAreTrimmedButALeadingBlankHidesTheLine) {
-    ASSERT_EQ(ParseHeader("#  ImageRev =  1.2  \t\r\n"
-                          " #ModelName=K4417F\n"
-                          "#\tUtilityRev\t=\t1.0.6\n"),
-              kOk);
-    EXPECT_STREQ(info.ImageRev, "1.2");
-    EXPECT_STREQ(info.ModelName, "");
-    EXPECT_STREQ(info.UtilityRev, "1.0.6");
-}
-
-TEST_F(FirmwareParser, KeysAreCaseSensitiveAndLinesWithoutValueLeaveTheField) {
-    ASSERT_EQ(ParseHeader("#ImageRev=1.0\n"
-                          "#imagerev=9.9\n"
-                          "#ImageRev\n"
-                          "#ImageRev=\n"
-                          "#ImageRev===\n"
-                          "#==\n"
-                          "#=   =x\n"
-                          "#Unknown=1\n"
-                          "plain text line\n"
-                          "\n"),
-              kOk);
-    EXPECT_STREQ(info.ImageRev, "1.0");
-}
-
-TEST_F(FirmwareParser, ValuesAreUpperCasedExceptTheDescription) {
-    ASSERT_EQ(ParseHeader("#ImageRev=1.0a\n#ModelName=k4417f\n#RevsNotSupport=abc\n"
-                          "#UtilityRev=1.0.6a\n#UpdatedDescription=Fixes the clock, äöü ok\n"),
-              kOk);
-    EXPECT_STREQ(info.ImageRev, "1.0A");
-    EXPECT_STREQ(info.ModelName, "K4417F");
-    EXPECT_STREQ(info.RevsNotSupport, "ABC");
-    EXPECT_STREQ(info.UtilityRev, "1.0.6A");
-    EXPECT_STREQ(info.UpdatedDescription, "Fixes the clock, äöü ok");
-}
-
-TEST_F(FirmwareParser, AValueStopsAtASecondEqualsSign) {
-    ASSERT_EQ(ParseHeader("#UpdatedDescription==a=b=c\n"), kOk);
-    EXPECT_STREQ(info.UpdatedDescription, "a");
-}
-
-TEST_F(FirmwareParser, ALaterLineWithTheSameKeyWins) {
-    ASSERT_EQ(ParseHeader("#ModelName=FIRST\n#ModelName=K4417F\n"), kOk);
-    EXPECT_STREQ(info.ModelName, "K4417F");
+// Header lines as files carry them, each with the code and the five fields it leaves
+// (ImageRev|ModelName|RevsNotSupport|UtilityRev|UpdatedDescription). Every row is an
+// input that once mattered: keep them when changing the parser.
+TEST_F(FirmwareParser, HeaderLinesAreReadTrimmedAndUpperCasedAsOperatorsWriteThem) {
+    const std::string start = "#FileStart\n";
+    const std::string longLine(1022, 'x');
+    const std::string description = "#UpdatedDescription=";  // 20 bytes
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int code;
+        std::string fields;
+    };
+    const Case cases[] = {
+        {"blanks around key and value; a leading blank hides the line",
+         "#  ImageRev =  1.2  \t\r\n #ModelName=K4417F\n#\tUtilityRev\t=\t1.0.6\n" + start, kOk,
+         "1.2|||1.0.6|"},
+        {"keys are case-sensitive, lines without a value leave the field",
+         "#ImageRev=1.0\n#imagerev=9.9\n#ImageRev\n#ImageRev=\n#ImageRev===\n#==\n#=   =x\n"
+         "#Unknown=1\nplain text line\n\n" +
+             start,
+         kOk, "1.0||||"},
+        {"values upper-cased except the description",
+         "#ImageRev=1.0a\n#ModelName=k4417f\n#RevsNotSupport=abc\n#UtilityRev=1.0.6a\n"
+         "#UpdatedDescription=Fixes the clock, äöü ok\n" +
+             start,
+         kOk, "1.0A|K4417F|ABC|1.0.6A|Fixes the clock, äöü ok"},
+        {"a value stops at a second equals sign", "#UpdatedDescription==a=b=c\n" + start, kOk,
+         "||||a"},
+        {"a later line with the same key wins", "#ModelName=FIRST\n#ModelName=K4417F\n" + start,
+         kOk, "|K4417F|||"},
+        {"description loses trailing high bytes, keeps inner ones",
+         "#UpdatedDescription=\xA0"
+         "caf\xE9 ok\xE9\xFF\x80\n" +
+             start,
+         kOk, "||||caf\xE9 ok"},
+        {"too long value stops at once, earlier fields kept",
+         "#ModelName=K4417F\n#ImageRev=0123456789ABCDEF\n#UtilityRev=1.0\n" + start,
+         kErrHeaderTooLong, "|K4417F|||"},
+        {"long description measured within its first 1022 bytes",
+         description + std::string(3000, 'd') + "\n" + start, kErrHeaderTooLong, "||||"},
+        {"description of 511 then blanks up to byte 1022 and a tail",
+         description + std::string(511, 'd') + std::string(1022 - 20 - 511, ' ') + "tail\n" + start,
+         kOk, "||||" + std::string(511, 'd')},
+        {"the 1023rd byte of a long line starts the next line",
+         longLine + "#ModelName=K4417F\n" + start, kOk, "|K4417F|||"},
+        {"a long line's 1023rd byte can be the FileStart", longLine + start, kOk, "||||"},
+        {"a line of exactly 1022 bytes: its line feed reads as an empty line",
+         "#ImageRev=1" + std::string(1011, ' ') + "\n#ModelName=M\n" + start, kOk, "1|M|||"},
+        {"a last header line without line feed is still read", "#ModelName=K4417F",
+         kErrFileTruncated, "|K4417F|||"},
+        {"no FileStart: truncated, fields read so far survive", "#ImageRev=1\n#ModelName=K4417F\n",
+         kErrFileTruncated, "1|K4417F|||"},
+        {"empty file", "", kErrFileTruncated, "||||"},
+        {"what follows FileStart is binary, even when it looks like a header line",
+         start + "#ModelName=X\n", kErrFileTruncated, "||||"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Parse(c.bytes), c.code);
+        EXPECT_EQ(Fields(), c.fields);
+    }
 }
 
 TEST_F(FirmwareParser, HeaderValuesAtTheirFieldSizeAreRefused) {
@@ -152,62 +174,57 @@ TEST_F(FirmwareParser, HeaderValuesAtTheirFieldSizeAreRefused) {
     }
 }
 
-TEST_F(FirmwareParser, TooLongValueStopsAtOnceAndKeepsEarlierFields) {
-    EXPECT_EQ(Parse("#ModelName=K4417F\n#ImageRev=0123456789ABCDEF\n#UtilityRev=1.0\n"
-                    "#FileStart\n"),
-              kErrHeaderTooLong);
-    EXPECT_STREQ(info.ModelName, "K4417F");
-    EXPECT_STREQ(info.UtilityRev, "");
-    EXPECT_EQ(info.sections, nullptr);
-}
-
-TEST_F(FirmwareParser, DescriptionLosesTrailingHighBytesButKeepsInnerOnes) {
-    ASSERT_EQ(ParseHeader("#UpdatedDescription=\xA0"
-                          "caf\xE9 ok\xE9\xFF\x80\n"),
-              kOk);
-    EXPECT_STREQ(info.UpdatedDescription, "caf\xE9 ok");
-}
-
-TEST_F(FirmwareParser, FileStartWithAValueEndsTheHeaderToo) {
-    for (const char* line : {"#FileStart=anything=else\n", "# FileStart =\r\n", "#=FileStart\n"}) {
-        SCOPED_TRACE(line);
-        ASSERT_EQ(Parse(std::string("#ImageRev=1\n") + line + SectionBytes(TestSection{})), kOk);
-        EXPECT_EQ(SectionCount(), 1u);
+// Where the sections begin and end: the code and how many nodes the list holds after.
+TEST_F(FirmwareParser, SectionsMustFillTheFileExactly) {
+    const std::string section = SectionBytes(TestSection{});
+    // The writer's checksum starts at the length field (offset 8): a length-8 section (14
+    // bytes, id 5, flag 1) is the shortest a file may hold.
+    const std::string length8("\0\0\0\0\0\0\0\0\0\0\0\x08\x05\x01", 14);
+    auto tooShort = [](char length) {
+        std::string s(length + 6, '\0');
+        s[11] = length;
+        return s;
+    };
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int code;
+        size_t sections;
+    };
+    const Case cases[] = {
+        {"FileStart with a value", "#ImageRev=1\n#FileStart=anything=else\n" + section, kOk, 1},
+        {"FileStart with blanks and CRLF", "#ImageRev=1\n# FileStart =\r\n" + section, kOk, 1},
+        {"FileStart as a value", "#ImageRev=1\n#=FileStart\n" + section, kOk, 1},
+        {"FileStart as last line", "#ImageRev=1\n#FileStart\n", kOk, 0},
+        {"FileStart as last line without line feed", "#ImageRev=1\n#FileStart", kOk, 0},
+        {"sections without FileStart", "#ImageRev=1\n" + section, kErrFileTruncated, 0},
+        {"last section one byte short", ValidK4417F().DropTail(1).Bytes(), kErrFileTruncated, 6},
+        {"one byte of trailing garbage is another section", ValidK4417F().Raw("\n").Bytes(),
+         kErrFileTruncated, 7},
+        {"section ending inside its fixed fields", "#FileStart\n" + section.substr(0, 30),
+         kErrFileTruncated, 1},
+        {"length 6: too short for the checksum", "#FileStart\n" + tooShort(6) + section,
+         kErrFileTruncated, 1},
+        {"length 7: too short for the checksum", "#FileStart\n" + tooShort(7) + section,
+         kErrFileTruncated, 1},
+        {"length 8 alone: its 20 fixed bytes do not fit", "#FileStart\n" + length8,
+         kErrFileTruncated, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Parse(c.bytes), c.code);
+        EXPECT_EQ(SectionCount(), c.sections);
     }
-    // What follows the FileStart line is binary, even when it looks like a header line.
-    EXPECT_EQ(Parse("#FileStart\n#ModelName=X\n"), kErrFileTruncated);
-    EXPECT_STREQ(info.ModelName, "");
-}
 
-TEST_F(FirmwareParser, FileStartAsLastLineGivesAnEmptySectionList) {
-    EXPECT_EQ(Parse("#ImageRev=1\n#FileStart\n"), kOk);
-    EXPECT_EQ(info.sections, nullptr);
-    EXPECT_EQ(Parse("#ImageRev=1\n#FileStart"), kOk);
-    EXPECT_EQ(info.sections, nullptr);
-    EXPECT_STREQ(info.ImageRev, "1");
-}
-
-TEST_F(FirmwareParser, MissingFileStartIsTruncatedEvenWithSectionsBehind) {
-    EXPECT_EQ(Parse(""), kErrFileTruncated);
-    EXPECT_EQ(Parse("#ImageRev=1\n#ModelName=K4417F\n"), kErrFileTruncated);
-    EXPECT_STREQ(info.ImageRev, "1") << "header fields read so far survive";
-    EXPECT_EQ(Parse("#ImageRev=1\n" + SectionBytes(TestSection{})), kErrFileTruncated);
-    EXPECT_EQ(info.sections, nullptr);
-}
-
-TEST_F(FirmwareParser, LastSectionOneByteShortIsTruncated) {
-    EXPECT_EQ(Parse(ValidK4417F().DropTail(1).Bytes()), kErrFileTruncated);
-    EXPECT_EQ(SectionCount(), 6u) << "earlier sections and the incomplete node stay";
-}
-
-TEST_F(FirmwareParser, OneByteOfTrailingGarbageIsTakenAsAnotherSection) {
-    EXPECT_EQ(Parse(ValidK4417F().Raw("\n").Bytes()), kErrFileTruncated);
-    EXPECT_EQ(SectionCount(), 7u);
-}
-
-TEST_F(FirmwareParser, ASectionEndingBeforeItsFixedFieldsIsTruncated) {
-    std::string bytes = FirmwareBuilder().FileStart().AddSection(TestSection{}).Bytes();
-    EXPECT_EQ(Parse(bytes.substr(0, 11 + 19)), kErrFileTruncated);
+    // Followed by another section, a length-8 one takes its id and flag from bytes 12 and
+    // 13 (the first revision characters); the next starts at length + 6.
+    ASSERT_EQ(Parse("#FileStart\n" + length8 + section), kOk);
+    ASSERT_EQ(SectionCount(), 2u);
+    EXPECT_EQ(Nth(0).length, 8u);
+    EXPECT_EQ(Nth(0).id, 5);
+    EXPECT_EQ(Nth(0).flag, 1);
+    EXPECT_EQ(Nth(0).bytesRead, 14u);
+    EXPECT_EQ(Nth(1).length, 32u);
 }
 
 // A 40-byte file must not make the parser ask for 4 GiB: the length is checked against
@@ -221,62 +238,6 @@ TEST_F(FirmwareParser, GiantLengthFieldIsRefusedBeforeAllocating) {
         ASSERT_EQ(SectionCount(), 1u);
         EXPECT_FALSE(Nth(0).data) << "no buffer was allocated";
     }
-}
-
-// The writer's checksum starts at the length field (offset 8), so a section must be at
-// least that long; a damaged file with a shorter one is refused while loading.
-TEST_F(FirmwareParser, SectionTooShortForTheChecksumIsRefused) {
-    // A length-8 section (14 bytes, id 5, flag 1) is the shortest accepted one.
-    const std::string length8("\0\0\0\0\0\0\0\0\0\0\0\x08\x05\x01", 14);
-    const std::string next = SectionBytes(TestSection{});
-    for (uint32_t length : {6u, 7u}) {
-        SCOPED_TRACE(length);
-        std::string tooShort(length + 6, '\0');
-        tooShort[11] = static_cast<char>(length);
-        EXPECT_EQ(Parse("#FileStart\n" + tooShort + next), kErrFileTruncated);
-    }
-    EXPECT_EQ(Parse("#FileStart\n" + length8 + next), kOk);
-}
-
-TEST_F(FirmwareParser, ShortSectionsTakeIdAndFlagFromInsideTheFixedFields) {
-    // length 8: 14 bytes, id and flag are bytes 12 and 13 (the first revision characters).
-    const std::string length8("\0\0\0\0\0\0\0\0\0\0\0\x08\x05\x01", 14);
-    ASSERT_EQ(Parse("#FileStart\n" + length8 + SectionBytes(TestSection{})), kOk);
-    ASSERT_EQ(SectionCount(), 2u);
-    EXPECT_EQ(Nth(0).length, 8u);
-    EXPECT_EQ(Nth(0).id, 5);
-    EXPECT_EQ(Nth(0).flag, 1);
-    EXPECT_EQ(Nth(0).bytesRead, 14u);
-    EXPECT_EQ(Nth(1).length, 32u) << "the next section starts at length + 6";
-    // Alone at the end of the file its 20 fixed bytes do not fit.
-    EXPECT_EQ(Parse("#FileStart\n" + length8), kErrFileTruncated);
-}
-
-TEST_F(FirmwareParser, LongDescriptionLineIsMeasuredWithinItsFirst1022Bytes) {
-    const std::string prefix = "#UpdatedDescription=";  // 20 bytes
-    // 1022 - 20 = 1002 value bytes in the first piece: far too long.
-    EXPECT_EQ(ParseHeader(prefix + std::string(3000, 'd') + "\n"), kErrHeaderTooLong);
-    // Value of 511 then blanks up to byte 1022 and more text after: the first piece trims
-    // to 511 and is accepted; the rest is a line without "#".
-    std::string line = prefix + std::string(511, 'd') + std::string(1022 - 20 - 511, ' ') + "tail";
-    EXPECT_EQ(ParseHeader(line + "\n"), kOk);
-    EXPECT_EQ(std::strlen(info.UpdatedDescription), 511u);
-}
-
-TEST_F(FirmwareParser, The1023rdByteOfALongLineStartsTheNextLine) {
-    std::string longLine(1022, 'x');
-    EXPECT_EQ(ParseHeader(longLine + "#ModelName=K4417F\n"), kOk);
-    EXPECT_STREQ(info.ModelName, "K4417F");
-    EXPECT_EQ(Parse(longLine + "#FileStart\n"), kOk);
-    // Exactly 1022 bytes and its line feed: the line feed reads as an empty line.
-    EXPECT_EQ(ParseHeader("#ImageRev=1" + std::string(1011, ' ') + "\n#ModelName=M\n"), kOk);
-    EXPECT_STREQ(info.ImageRev, "1");
-    EXPECT_STREQ(info.ModelName, "M");
-}
-
-TEST_F(FirmwareParser, ALastHeaderLineWithoutLineFeedIsStillRead) {
-    EXPECT_EQ(Parse("#ModelName=K4417F"), kErrFileTruncated);
-    EXPECT_STREQ(info.ModelName, "K4417F");
 }
 
 TEST_F(FirmwareParser, EachParseStartsFromAnEmptyRecord) {
