@@ -67,17 +67,15 @@ const Trace kAfterBytes = {"read",     "frame 0D", "sleep 10", "read",     "fram
 
 }  // namespace
 
+// The sum runs several words at a time: every length and alignment must still end on the
+// right word, counting the partial last word and nothing past it.
 TEST_F(WriterProtocolTest, ChecksumSumsBigEndianWordsOverTheRangeRoundedUp) {
     const uint8_t fiveThenMore[] = {1, 2, 3, 4, 5, 6, 7, 8};
     EXPECT_EQ(ComputeChecksum(fiveThenMore, 5), 0x06080A0Cu);
     const uint8_t wraps[] = {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x02};
     EXPECT_EQ(ComputeChecksum(wraps, 8), 1u);
     EXPECT_EQ(ComputeChecksum(nullptr, 0), 0u);  // reads nothing at all
-}
 
-// The sum runs several words at a time: every length and alignment must still end on the
-// right word, counting the partial last word and nothing past it.
-TEST_F(WriterProtocolTest, ChecksumOfEveryShortLengthAndAlignmentMatchesWordByWordSum) {
     uint8_t bytes[64 + 3 + 4];
     for (size_t i = 0; i < sizeof bytes; ++i) bytes[i] = static_cast<uint8_t>(0xF1 - i * 13);
     for (uint32_t start = 0; start < 4; ++start) {
