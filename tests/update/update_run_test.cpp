@@ -166,27 +166,37 @@ TEST_F(UpdateRunTest, NormalFirmwareIsSwitchedToTheWriterAndEverySectionWritten)
     EXPECT_EQ(window.sleeps.size(), 1u + 48u + 8u);
 }
 
-TEST_F(UpdateRunTest, InstrumentAlreadyInWriterModeGoesStraightToTesting) {
-    Start(OneInstrument("writer"));
-    PressUpdate();
-
-    EXPECT_EQ(window.Log(), "Connect ... OK\r\nTesting ... OK\r\nCheck Revision ... OK\r\n" +
-                                Repeat(kSectionOk, 6) + kCompleted);
-    EXPECT_EQ(window.boxes, (std::vector<RecordedBox>{kConfirmFirst, kCompletedBox}));
-    EXPECT_EQ(SleepsOf(3500), 0);
-    EXPECT_EQ(SectionsWritten(0), 6);
-    ExpectEndedCleanly();
-}
-
-TEST_F(UpdateRunTest, FailedFirstIdentificationStillGoesOnToTesting) {
-    SimScenario scenario = OneInstrument("writer");
-    scenario.faults.push_back(CallFault("viRead", 1, "silent"));  // the reply is lost
-    Start(scenario);
-    PressUpdate();
-
-    EXPECT_EQ(window.Log(), "Connect ... OK\r\nTesting ... OK\r\nCheck Revision ... OK\r\n" +
-                                Repeat(kSectionOk, 6) + kCompleted);
-    ExpectEndedCleanly();
+// Runs that need no switch: the instrument is already the writer (even when the reply to
+// its first identification is lost), or the file's ImageRev skips the revision check.
+TEST_F(UpdateRunTest, RunsWithoutTheSwitchGoStraightToTesting) {
+    const std::string tested = "Connect ... OK\r\nTesting ... OK\r\n";
+    const std::string checked = tested + "Check Revision ... OK\r\n";
+    K4417FFile zeroImageRev;
+    zeroImageRev.imageRev = "0.9.1";
+    zeroImageRev.revisions = {"0", "00", "00", "0000", "0000", "00"};  // all older
+    SimScenario lostReply = OneInstrument("writer");
+    lostReply.faults.push_back(CallFault("viRead", 1, "silent"));
+    struct Case {
+        const char* what;
+        SimScenario scenario;
+        K4417FFile file;
+        std::string log;
+    };
+    const Case cases[] = {
+        {"already in writer mode", OneInstrument("writer"), K4417FFile{}, checked},
+        {"first identification lost", lostReply, K4417FFile{}, checked},
+        {"ImageRev beginning with '0'", OneInstrument("writer"), zeroImageRev, tested},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Start(c.scenario, c.file);
+        PressUpdate();
+        EXPECT_EQ(window.Log(), c.log + Repeat(kSectionOk, 6) + kCompleted);
+        EXPECT_EQ(window.boxes, (std::vector<RecordedBox>{kConfirmFirst, kCompletedBox}));
+        EXPECT_EQ(SleepsOf(3500), 0);
+        EXPECT_EQ(SectionsWritten(0), 6);
+        ExpectEndedCleanly();
+    }
 }
 
 TEST_F(UpdateRunTest, NoInstrumentShowsOnlyTheBox) {
@@ -238,19 +248,6 @@ TEST_F(UpdateRunTest, ResourceNameWithoutTWShowsItsFirstTenCharacters) {
 
     EXPECT_EQ(window.boxes, (std::vector<RecordedBox>{Confirmation(
                                 "Are you sure you want to update K4417F SN:USB0::0x0D?")}));
-    ExpectEndedCleanly();
-}
-
-TEST_F(UpdateRunTest, ImageRevBeginningWithZeroSkipsTheRevisionCheck) {
-    K4417FFile file;
-    file.imageRev = "0.9.1";
-    file.revisions = {"0", "00", "00", "0000", "0000", "00"};  // all older than the instrument's
-    Start(OneInstrument("writer"), file);
-    PressUpdate();
-
-    EXPECT_EQ(window.Log(),
-              "Connect ... OK\r\nTesting ... OK\r\n" + Repeat(kSectionOk, 6) + kCompleted);
-    EXPECT_EQ(SectionsWritten(0), 6);
     ExpectEndedCleanly();
 }
 
