@@ -47,27 +47,23 @@ class SimFaultsTest : public ::testing::Test {
     std::unique_ptr<ProgramSide> program;
 };
 
-TEST_F(SimFaultsTest, TheNthCallOfAnOperationFailsAndChangesNothing) {
-    ProgramSide& p = Start({CallFault("viWrite", 2, "fail")}, "normal");
+TEST_F(SimFaultsTest, TheNthCallFailsWithTheStatusAskedForAndChangesNothing) {
+    SimFault openFault = CallFault("viOpen", 1, "fail");
+    openFault.status = VI_ERROR_RSRC_NFOUND;
+    SimScenario scenario = SimScenario::SingleInstrument();
+    scenario.faults = {openFault, CallFault("viSetAttribute", 1, "fail"),
+                       CallFault("viWrite", 2, "fail")};
+    ProgramSide p(scenario);
+    EXPECT_EQ(p.Open(), VI_ERROR_RSRC_NFOUND);
+    EXPECT_EQ(p.visa.openSessionCount(), 0);
+    EXPECT_EQ(p.Open(), VI_SUCCESS);  // the second open is not the first any more
+    EXPECT_EQ(p.visa.callsOf("viSetAttribute")[0].status, VI_ERROR_IO);  // the default status
     EXPECT_EQ(p.Write("*IDN?\n"), VI_SUCCESS);
     p.Read();
     EXPECT_EQ(p.Write("SYST:UPDATE COUNTER\n"), VI_ERROR_IO);
     p.Close();
     p.Open();
     EXPECT_FALSE(p.visa.instrument(0).inWriterMode());  // the failed write never arrived
-    EXPECT_EQ(p.visa.callsOf("viWrite")[1].status, VI_ERROR_IO);
-}
-
-TEST_F(SimFaultsTest, FailuresCarryTheStatusAskedFor) {
-    SimFault fault = CallFault("viOpen", 1, "fail");
-    fault.status = VI_ERROR_RSRC_NFOUND;
-    SimScenario scenario = SimScenario::SingleInstrument();
-    scenario.faults = {fault, CallFault("viSetAttribute", 1, "fail")};
-    ProgramSide p(scenario);
-    EXPECT_EQ(p.Open(), VI_ERROR_RSRC_NFOUND);
-    EXPECT_EQ(p.visa.openSessionCount(), 0);
-    EXPECT_EQ(p.Open(), VI_SUCCESS);  // the second open is not the first any more
-    EXPECT_EQ(p.visa.callsOf("viSetAttribute")[0].status, VI_ERROR_IO);
 }
 
 TEST_F(SimFaultsTest, TimeoutsWaitTheSessionTimeoutAndLeaveTheReplyPending) {

@@ -141,13 +141,6 @@ FirmwareBuilder ValidK4417F(const K4417FFile& file) {
     return fw;
 }
 
-std::array<std::string, 6> K4417FRevisionsFromField(const std::string& field) {
-    auto cut = [&](size_t pos, size_t n) {
-        return pos >= field.size() ? std::string() : field.substr(pos, n);
-    };
-    return {cut(6, 1), cut(9, 2), cut(15, 2), cut(0, 4), cut(18, 4), "00"};
-}
-
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;

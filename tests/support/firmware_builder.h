@@ -94,10 +94,6 @@ struct K4417FFile {
 FirmwareBuilder ValidK4417F(const std::vector<uint32_t>& payloadSizes = {});
 FirmwareBuilder ValidK4417F(const K4417FFile& file);
 
-// Section revisions equal to what an instrument with this *IDN? revision field reports
-// for each row (Writer 1 char @6, FPGA1 2 @9, FPGA2 2 @15, Main 4 @0, http 4 @18, Oem "00").
-std::array<std::string, 6> K4417FRevisionsFromField(const std::string& field);
-
 // A file on disk holding `bytes`, removed when the object goes out of scope.
 class TempFile {
   public:
