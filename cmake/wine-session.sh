@@ -26,15 +26,20 @@ wine_session_start() {
     wineserver -p 300 </dev/null >/dev/null 2>&1 || true
     wineboot -i </dev/null >/dev/null 2>&1 || true
     wineserver -w </dev/null >/dev/null 2>&1 &
-    # Chinese text (string resource 103, the full-width colons) needs a linked font: Arial
-    # for the dialog, Tahoma for message boxes.
-    if [ ! -e "$WINEPREFIX/.fontlink-done-2" ]; then
-        wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-            /v Arial /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f \
-            </dev/null >/dev/null 2>&1 &&
-        wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-            /v Tahoma /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f \
-            </dev/null >/dev/null 2>&1 && touch "$WINEPREFIX/.fontlink-done-2"
+    # Wine has no Arial, the dialog's font: Liberation Sans has its metrics and a bold face.
+    # Chinese text (string resource 103, the full-width colons) needs a linked font: for the
+    # dialog's font and for Tahoma, the message boxes' font.
+    if [ ! -e "$WINEPREFIX/.fonts-done-3" ]; then
+        local link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+        local cjk='wqy-microhei.ttc,WenQuanYi Micro Hei'
+        local ok=1 face
+        wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /t REG_SZ \
+            /d 'Liberation Sans' /f </dev/null >/dev/null 2>&1 || ok=0
+        for face in Arial 'Liberation Sans' Tahoma; do
+            wine reg add "$link" /v "$face" /t REG_MULTI_SZ /d "$cjk" /f \
+                </dev/null >/dev/null 2>&1 || ok=0
+        done
+        [ "$ok" = 1 ] && touch "$WINEPREFIX/.fonts-done-3"
     fi
 }
 
