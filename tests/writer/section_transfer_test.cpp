@@ -1,29 +1,25 @@
-// One section going into the instrument's flash, as the scripted writer and the operator's
-// window see it: the exchange, the progress bar and the log.
+// Sections going into the instrument's flash, as the writer and the operator's window see
+// them: the exchange, the pauses, the progress bar, the log, and what ends up in flash.
 
 #include "writer/section_transfer.h"
 
-#include <numeric>
+#include <algorithm>
 
 #include "firmware/firmware_info.h"
+#include "firmware/memory_stream.h"
 #include "firmware/model_catalogue.h"
-#include "scripted_writer.h"
-#include "ui/error_table.h"
-#include "writer/writer_frame.h"
-
-using Trace = std::vector<std::string>;
+#include "firmware_builder.h"
+#include "writer_fixture.h"
 
 namespace {
 
 const SectionSpec kMainRow = {1, 15, 65536, 0xF0000, 1, nullptr, "Main Program"};
-const std::string kSuccessLog =
-    "    Loading ... OK\r\n    Check Sum ... OK\r\n    Write to flash ... OK\r\n";
+const std::string kLoaded = "    Loading ... OK\r\n";
+const std::string kSummed = kLoaded + "    Check Sum ... OK\r\n";
+const std::string kSuccessLog = kSummed + "    Write to flash ... OK\r\n";
 
 void PutWord(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v >> 24);
-    p[1] = static_cast<uint8_t>(v >> 16);
-    p[2] = static_cast<uint8_t>(v >> 8);
-    p[3] = static_cast<uint8_t>(v);
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
 }
 
 // A section as the parser leaves it: length + 6 bytes, fields mirrored in the record.
@@ -41,35 +37,22 @@ ImageSection MakeSection(uint32_t length, uint8_t id, uint8_t flag = 1) {
     return s;
 }
 
-uint32_t ChecksumOf(const ImageSection& s) {
-    const uint32_t k = s.flag ? s.length : s.word1;
-    return ComputeChecksum(s.data.get() + 8, k - 8);
+const Trace kBeforeBytes = {"frame 0A", "sleep 10", "read", "frame 0C", "sleep 10"};
+// From the writer's verdict on the bytes to the flash write frame.
+const Trace kAfterBytes = {"read",     "frame 0D", "sleep 10", "read",     "frame 14",
+                           "sleep 10", "write 1",  "read",     "frame 07", "sleep 10",
+                           "write 12", "read",     "frame 08", "sleep 10", "read",
+                           "frame 15", "sleep 10", "read",     "frame 03", "sleep 10"};
+// One erase and one program line per sector, each stepping the bar, then "OK".
+Trace FlashLines(int sectors) {
+    return Join({Repeat({"read", "pump"}, 2 * sectors), {"read"}});
 }
-
-Trace Repeat(const Trace& part, int times) {
-    Trace out;
-    for (int i = 0; i < times; ++i) out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
-
-Trace Join(std::initializer_list<Trace> parts) {
-    Trace out;
-    for (const Trace& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
-// Everything after the section bytes, for a writer that accepts the section and
-// ends the flash write with its first line.
-const Trace kAfterBytes = {"read",     "frame 0D", "sleep 10", "read",     "frame 14", "sleep 10",
-                           "write 1",  "read",     "frame 07", "sleep 10", "write 12", "read",
-                           "frame 08", "sleep 10", "read",     "frame 15", "sleep 10", "read",
-                           "frame 03", "sleep 10", "read"};
 
 }  // namespace
 
 // The sum runs several words at a time: every length and alignment must still end on the
 // right word, counting the partial last word and nothing past it.
-TEST_F(WriterProtocolTest, ChecksumSumsBigEndianWordsOverTheRangeRoundedUp) {
+TEST(ComputeChecksum, SumsBigEndianWordsOverTheRangeRoundedUp) {
     const uint8_t fiveThenMore[] = {1, 2, 3, 4, 5, 6, 7, 8};
     EXPECT_EQ(ComputeChecksum(fiveThenMore, 5), 0x06080A0Cu);
     const uint8_t wraps[] = {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x02};
@@ -89,99 +72,70 @@ TEST_F(WriterProtocolTest, ChecksumSumsBigEndianWordsOverTheRangeRoundedUp) {
     }
 }
 
-TEST_F(WriterProtocolTest, SectionOf64KiBGoesInSixtyFiveWritesAndTwoSectorSteps) {
+TEST_F(WriterTest, SectionOf64KiBGoesInSixtyFiveWritesAndTwoSectorSteps) {
+    Start();
     const ImageSection section = MakeSection(65536, 1);
-    ScriptAcceptedSection(ChecksumOf(section));
-    writer.Reply("OK");
+    EXPECT_EQ(WriteSection(*link, window, section, kMainRow), kOk);
 
-    EXPECT_EQ(WriteSection(link, window, section, kMainRow), kOk);
-
-    EXPECT_EQ(trace, Join({{"frame 0A", "sleep 10", "read", "frame 0C", "sleep 10"},
-                           Repeat({"write 1024", "sleep 25"}, 64),
-                           {"pump", "write 6", "sleep 25", "pump"},
-                           kAfterBytes}));
-    EXPECT_EQ(window.progress, (Trace{"pos 0", "step 1", "range 0 7", "stepit", "stepit"}));
+    EXPECT_EQ(Calls(), Join({kBeforeBytes,
+                             Repeat({"write 1024", "sleep 25"}, 64),
+                             {"pump", "write 6", "sleep 25", "pump"},
+                             kAfterBytes,
+                             FlashLines(2)}));
+    EXPECT_EQ(window.progress, Join({{"pos 0", "step 1", "range 0 7"}, Repeat({"stepit"}, 6)}));
     EXPECT_EQ(window.Log(), kSuccessLog);
+    EXPECT_EQ(sim->violations(), Trace{});
 
     // The load frame announces every byte, and every byte goes, id and flag included.
-    const auto frames = Frames();
-    EXPECT_EQ(std::vector<uint8_t>(frames[1].begin() + 1, frames[1].begin() + 5),
-              (std::vector<uint8_t>{0x00, 0x01, 0x00, 0x0D}));
-    std::vector<uint8_t> sent;
-    for (size_t i = 2; i < 2 + 65; ++i)
-        sent.insert(sent.end(), writer.writes[i].begin(), writer.writes[i].end());
-    EXPECT_EQ(sent, std::vector<uint8_t>(section.data.get(), section.data.get() + 65542));
-    EXPECT_EQ(writer.writes[69], std::vector<uint8_t>{1});  // the selected id
-    EXPECT_EQ(writer.writes[71], Bytes(std::string("65536") + std::string(7, '\0')));
+    const auto writes = Writes();
+    EXPECT_EQ(Bytes(writes[1].begin() + 1, writes[1].begin() + 5), (Bytes{0x00, 0x01, 0x00, 0x0D}));
+    EXPECT_TRUE(FlashHolds(65536, section.data.get(), 65542));
+    EXPECT_EQ(writes[69], Bytes{1});  // the selected id
+    const std::string length = std::string("65536") + std::string(7, '\0');
+    EXPECT_EQ(writes[71], Bytes(length.begin(), length.end()));
 }
 
-TEST_F(WriterProtocolTest, SectionWithIdZeroLeavesOutItsLastEightBytes) {
+TEST_F(WriterTest, SectionWithIdZeroLeavesOutItsLastEightBytes) {
     // 131080 bytes held, 131072 sent: two full sectors, a step after each.
-    const ImageSection section = MakeSection(131074, 0);
-    ScriptAcceptedSection(ChecksumOf(section));
-    writer.Reply("OK");
-
-    EXPECT_EQ(WriteSection(link, window, section, kMainRow), kOk);
+    Start();
+    ImageSection section = MakeSection(131074, 0);
+    // The sum reaches four bytes past those sent; zero there, the writer's sum agrees.
+    std::fill_n(section.data.get() + 131072, 4, 0);
+    EXPECT_EQ(WriteSection(*link, window, section, kMainRow), kOk);
 
     const Trace sector = Join({Repeat({"write 1024", "sleep 25"}, 64), {"pump"}});
-    EXPECT_EQ(trace, Join({{"frame 0A", "sleep 10", "read", "frame 0C", "sleep 10"},
-                           sector,
-                           sector,
-                           kAfterBytes}));
-    EXPECT_EQ(window.progress, (Trace{"pos 0", "step 1", "range 0 7", "stepit", "stepit"}));
-    EXPECT_EQ(writer.writes[129].back(), section.data.get()[131071]);
-    EXPECT_EQ(writer.writes[132], std::vector<uint8_t>{0});
+    EXPECT_EQ(Calls(), Join({kBeforeBytes, sector, sector, kAfterBytes, FlashLines(2)}));
+    EXPECT_EQ(window.progress, Join({{"pos 0", "step 1", "range 0 7"}, Repeat({"stepit"}, 6)}));
+    EXPECT_TRUE(FlashHolds(0, section.data.get(), 131072));
+    EXPECT_EQ(Writes()[132], Bytes{0});
+    EXPECT_EQ(sim->violations(), Trace{});
 }
 
-TEST_F(WriterProtocolTest, FlashProgressLinesStepTheBarAndChatterIsIgnored) {
-    const ImageSection section = MakeSection(1000, 4);
-    ScriptAcceptedSection(ChecksumOf(section));
+TEST_F(WriterTest, FlashProgressLinesStepTheBarAndChatterIsIgnored) {
+    // Seven reads before the flash write; the writer's eleven progress lines are replaced.
+    std::vector<SimFault> faults = {StepFault("final", "OK\r\n")};
+    int nth = 8;
     for (const char* line : {"ERAS:04", "", "HELLO", "ERAS", "PROG:04", "DATA IS THE LATEST UPD",
-                             "ERASE N", "PROGRAM N", "O", "rtnng", "RTNOK", "OK\r\n"})
-        writer.Reply(line);
+                             "ERASE N", "PROGRAM N", "O", "rtnng", "RTNOK"})
+        faults.push_back(CallFault("viRead", nth++, "reply", line));
+    Start(faults, 11);
 
-    EXPECT_EQ(WriteSection(link, window, section, kMainRow), kOk);
+    EXPECT_EQ(WriteSection(*link, window, MakeSection(1000, 4), kMainRow), kOk);
     EXPECT_EQ(window.StepCount(), 1 + 4);  // one sector sent, four progress lines
     EXPECT_EQ(window.Log(), kSuccessLog);
-    EXPECT_TRUE(writer.replies.empty());
+    EXPECT_EQ(sim->callsOf("viRead").size(), 19u);  // up to the final line, no further
 }
 
-TEST_F(WriterProtocolTest, FinalFlashLinesEndTheSectionWithTheirCodes) {
-    struct Case {
-        const char* line;
-        int code;
-    };
-    for (const Case& c :
-         {Case{"DATA IS THE LATEST UPDATE", kErrLatestUpdate},
-          Case{"data is the latest upda", kErrLatestUpdate},
-          Case{"DATA IS THE LATEST UPDAXXX", kErrLatestUpdate}, Case{"ERASE NG", kErrEraseNg},
-          Case{"PROGRAM NG 0x20000", kErrProgramNg}}) {
-        SCOPED_TRACE(c.line);
-        trace.clear();
-        window.texts.clear();
-        const ImageSection section = MakeSection(64, 6);
-        ScriptAcceptedSection(ChecksumOf(section));
-        writer.Reply("PROG:1");
-        writer.Reply(c.line);
-        writer.Reply("OK");  // never read
-
-        EXPECT_EQ(WriteSection(link, window, section, kMainRow), c.code);
-        EXPECT_EQ(window.Log(),
-                  "    Loading ... OK\r\n    Check Sum ... OK\r\n    Write to flash ... ");
-        EXPECT_EQ(writer.replies.size(), 1u);
-        writer.replies.clear();
-    }
+TEST_F(WriterTest, WriterThatChattersForEverIsGivenUp) {
+    std::vector<SimFault> faults;
+    for (int nth = 8; nth < 3000; ++nth)
+        faults.push_back(CallFault("viRead", nth, "reply", "BUSY"));
+    Start(faults);
+    EXPECT_EQ(WriteSection(*link, window, MakeSection(64, 6), kMainRow), kErrIo);
+    EXPECT_EQ(sim->calls().back().status, VI_SUCCESS);  // it stopped while the writer talked
 }
 
-TEST_F(WriterProtocolTest, WriterThatChattersForEverIsGivenUpWithIoError) {
-    const ImageSection section = MakeSection(64, 6);
-    ScriptAcceptedSection(ChecksumOf(section));
-    writer.endless = "BUSY";
-    EXPECT_EQ(WriteSection(link, window, section, kMainRow), kErrIo);
-    EXPECT_LT(writer.reads, 10000);
-}
-
-TEST_F(WriterProtocolTest, DamagedSectionIsRefusedBeforeAnythingIsSent) {
+TEST_F(WriterTest, DamagedSectionIsRefusedBeforeAnythingIsSent) {
     struct Case {
         const char* what;
         ImageSection section;
@@ -189,49 +143,128 @@ TEST_F(WriterProtocolTest, DamagedSectionIsRefusedBeforeAnythingIsSent) {
     std::vector<Case> cases;
     cases.push_back({"length below 8", MakeSection(4, 1)});
     cases.push_back({"checksum length 0 from word1", MakeSection(64, 1, 0)});
-    {
-        ImageSection s = MakeSection(64, 1, 0);
-        s.word1 = 69;  // summed up to offset 71, past the 70 bytes held
-        cases.push_back({"checksum range past the data", std::move(s)});
-    }
-    {
-        ImageSection s = MakeSection(64, 1);
-        s.bytesRead = 71;
-        cases.push_back({"transfer past the data", std::move(s)});
-    }
-    {
-        ImageSection s = MakeSection(64, 0);
-        s.bytesRead = 7;
-        cases.push_back({"id 0 with fewer than 8 bytes", std::move(s)});
-    }
-    {
-        ImageSection s;
-        s.length = 64;
-        s.id = 1;
-        s.flag = 1;
-        s.bytesRead = 70;
-        cases.push_back({"no data", std::move(s)});
-    }
+    cases.push_back({"checksum range past the data", MakeSection(64, 1, 0)});
+    cases.back().section.word1 = 69;  // summed up to offset 71, past the 70 bytes held
+    cases.push_back({"transfer past the data", MakeSection(64, 1)});
+    cases.back().section.bytesRead = 71;
+    cases.push_back({"id 0 with fewer than 8 bytes", MakeSection(64, 0)});
+    cases.back().section.bytesRead = 7;
+    cases.push_back({"no data", MakeSection(64, 1)});
+    cases.back().section.data = HeapBuffer();
+    Start();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(WriteSection(link, window, c.section, kMainRow), kErrFileTruncated);
+        EXPECT_EQ(WriteSection(*link, window, c.section, kMainRow), kErrFileTruncated);
     }
-    EXPECT_TRUE(trace.empty());
+    EXPECT_EQ(Calls(), Trace{});
     EXPECT_TRUE(window.progress.empty());
     EXPECT_EQ(window.Log(), "");
 }
 
-TEST_F(WriterProtocolTest, ChecksumRangeMayReachTheLastByteHeld) {
+TEST_F(WriterTest, ChecksumRangeMayReachTheLastByteHeld) {
     // A length of 66 is summed up to offset 67; a flag-0 length of 71 up to the flag byte.
-    ImageSection section = MakeSection(66, 1);
-    ScriptAcceptedSection(ComputeChecksum(section.data.get() + 8, 58));
-    writer.Reply("OK");
-    EXPECT_EQ(WriteSection(link, window, section, kMainRow), kOk);
-
+    Start();
+    EXPECT_EQ(WriteSection(*link, window, MakeSection(66, 1), kMainRow), kOk);
     ImageSection flagZero = MakeSection(66, 1, 0);
     flagZero.word1 = 71;
-    ScriptAcceptedSection(ComputeChecksum(flagZero.data.get() + 8, 64));
-    writer.Reply("OK");
-    EXPECT_EQ(WriteSection(link, window, flagZero, kMainRow), kOk);
-    EXPECT_EQ(writer.writes.back().size(), 12u);  // the flash write frame
+    EXPECT_EQ(WriteSection(*link, window, flagZero, kMainRow), kOk);
+    EXPECT_EQ(sim->violations(), Trace{});
+}
+
+TEST_F(WriterTest, WholeFileLeavesEverySectionInFlashAndASecondWriteIsAlreadyTheLatest) {
+    Start();
+    // The main program spans two sectors.
+    const std::string bytes = ValidK4417F({0x100, 16, 16, 65520, 16, 16}).Bytes();
+    MemoryStream stream(bytes);
+    FirmwareInfo info;
+    ASSERT_EQ(ParseFirmwareFile(stream, info), kOk);
+    std::vector<const ImageSection*> sections;
+    for (const ImageSection* s = info.sections; s; s = s->next) sections.push_back(s);
+    auto write = [&](size_t i) {
+        return WriteSection(*link, window, *sections[i], ModelCatalogue[0].sections[i]);
+    };
+    ASSERT_EQ(sections.size(), 6u);
+    for (size_t i = 0; i < sections.size(); ++i) {
+        SCOPED_TRACE(i);
+        window.texts.clear();
+        window.progress.clear();
+        ASSERT_EQ(write(i), kOk);
+        EXPECT_EQ(window.Log(), kSuccessLog);
+        const ImageSection& s = *sections[i];
+        EXPECT_TRUE(FlashHolds(s.id * kSimSectorSize, s.data.get(), s.bytesRead));
+    }
+    // The last section: one sector sent, then one erase and one program line.
+    EXPECT_EQ(window.progress, Join({{"pos 0", "step 1", "range 0 4"}, Repeat({"stepit"}, 3)}));
+    EXPECT_EQ(sim->instrument(0).sectionsBegun(), 6);
+    EXPECT_EQ(clock.NowMs(), window.TotalSleepMs());  // no read ever waited for a timeout
+
+    window.texts.clear();
+    EXPECT_EQ(write(0), kErrLatestUpdate);
+    EXPECT_EQ(window.Log(), kSummed + "    Write to flash ... ");
+    EXPECT_EQ(sim->violations(), Trace{});
+}
+
+TEST_F(WriterTest, WriterRefusalAtEachStepGivesItsCodeAndNothingFollows) {
+    const std::string flashing = kSummed + "    Write to flash ... ";
+    struct Case {
+        const char* step;
+        const char* text;
+        int code;
+        std::string log;
+        const char* action = "";
+    };
+    const Case cases[] = {
+        {"reset", "NG", kErrResetReply, ""},
+        {"end_load_data", "NG", kErrEndLoadReply, "    Loading ... "},
+        {"end_load_data", "OK\r\n", kErrEndLoadReply, "    Loading ... "},
+        {"end_load", "NO", kErrEndLoadReply, "    Loading ... "},
+        {"select", "NG", kErrSelectReply, kLoaded},
+        {"checksum_length", "NG", kErrChecksumLengthReply, kLoaded},
+        {"checksum", "", kErrChecksumEmpty, kLoaded + "    Check Sum ... "},
+        {"checksum", "12345", kErrChecksumMismatch, kLoaded + "    Check Sum ... Check Sum Error"},
+        {"flash_check", "OK ", kErrFlashCheckReply, kSummed},
+        {"final", "ERASE NG", kErrEraseNg, flashing},
+        {"final", "PROGRAM NG 0x20000", kErrProgramNg, flashing},
+        {"final", "DATA IS THE LATEST UPDA", kErrLatestUpdate, flashing},
+        {"final", "data is the latest upda", kErrLatestUpdate, flashing},
+        {"final", "DATA IS THE LATEST UPDAXXX", kErrLatestUpdate, flashing},
+        {"final", "", kErrIo, flashing, "silent"},
+    };
+    const ImageSection section = MakeSection(1000, 4);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.step) + " answered " + c.text);
+        Start({StepFault(c.step, c.text, c.action)});
+        EXPECT_EQ(WriteSection(*link, window, section, kMainRow), c.code);
+        EXPECT_EQ(window.Log(), c.log);
+        EXPECT_EQ(sim->calls().back().op, "viRead");  // no frame after a refusal
+        EXPECT_FALSE(FlashHolds(4 * kSimSectorSize, section.data.get(), section.bytesRead));
+        EXPECT_EQ(sim->violations(), Trace{});
+    }
+}
+
+// Every frame, payload, block and read of a section failing or timing out in turn.
+TEST_F(WriterTest, FailedOrTimedOutCallAnywhereGivesIoErrorAndNothingFollows) {
+    const ImageSection section = MakeSection(1000, 4);
+    auto write = [&] { return WriteSection(*link, window, section, kMainRow); };
+    Start();
+    ASSERT_EQ(write(), kOk);
+    const size_t writes = sim->callsOf("viWrite").size();
+    const size_t reads = sim->callsOf("viRead").size();
+
+    for (const char* op : {"viWrite", "viRead"}) {
+        const size_t count = std::string(op) == "viWrite" ? writes : reads;
+        for (int nth = 1; nth <= static_cast<int>(count); ++nth) {
+            for (const char* action : {"fail", "timeout"}) {
+                SCOPED_TRACE(std::string(op) + " " + std::to_string(nth) + " " + action);
+                Start({CallFault(op, nth, action)});
+                EXPECT_EQ(write(), kErrIo);
+                EXPECT_EQ(sim->calls().back().op, op);
+                EXPECT_EQ(sim->calls().back().nth, nth);
+                // Nothing follows the failure, not even a pause.
+                EXPECT_EQ(Calls().back(),
+                          std::string(op) == "viWrite" ? "write failed" : "read failed");
+                EXPECT_EQ(sim->violations(), Trace{});
+            }
+        }
+    }
 }
