@@ -46,6 +46,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct SimInstrumentSpec {
@@ -73,6 +74,26 @@ struct SimFault {
     std::string resource;  // writer-level: empty means every instrument
 
     bool callLevel() const { return !op.empty(); }
+
+    // The nth call of `op` gets `action` (with `text` for "reply").
+    static SimFault AtCall(std::string op, int nth, std::string action, std::string text = {}) {
+        SimFault fault;
+        fault.op = std::move(op);
+        fault.nth = nth;
+        fault.action = std::move(action);
+        fault.text = std::move(text);
+        return fault;
+    }
+    // The writer answers `text` (or stays silent, action "silent") at `step` of its nth section.
+    static SimFault AtStep(int section, std::string step, std::string text,
+                           std::string action = {}) {
+        SimFault fault;
+        fault.section = section;
+        fault.step = std::move(step);
+        fault.text = std::move(text);
+        fault.action = std::move(action);
+        return fault;
+    }
 };
 
 struct SimScenario {

@@ -21,7 +21,7 @@ class IdentificationTest : public ::testing::Test, public SimLinkFixture {
   protected:
     // The instrument answers "*IDN?" with exactly `idnReply`.
     int Identify(const std::string& idnReply) {
-        Start({CallFault("viRead", 1, "reply", idnReply)});
+        Start({SimFault::AtCall("viRead", 1, "reply", idnReply)});
         EXPECT_EQ(Connect(), 0);
         return IdentifyDevice(*link, model, reply);
     }
@@ -62,8 +62,8 @@ TEST_F(IdentificationTest, RepliesAreStoredUpperCasedAndClassifiedByTheirFirstFi
 
 TEST_F(IdentificationTest, FailedQueryOrReplyGivesFourAndKeepsThePreviousReply) {
     for (const SimFault& fault :
-         {CallFault("viWrite", 1, "fail"), CallFault("viRead", 1, "timeout"),
-          CallFault("viRead", 1, "reply", std::string(300, 'Z'))}) {
+         {SimFault::AtCall("viWrite", 1, "fail"), SimFault::AtCall("viRead", 1, "timeout"),
+          SimFault::AtCall("viRead", 1, "reply", std::string(300, 'Z'))}) {
         Start({fault});
         ASSERT_EQ(Connect(), 0);
         EXPECT_EQ(IdentifyDevice(*link, model, reply), 4) << fault.op << " " << fault.action;
@@ -86,7 +86,7 @@ TEST_F(IdentificationTest, SwitchedInstrumentAnswersAsTheWriterAfterReconnecting
     EXPECT_EQ(Check({"1", "01", "01", "0100", "0100", "00"}, reply).first, 0);
     EXPECT_TRUE(sim->violations().empty());
 
-    Start({CallFault("viWrite", 1, "timeout")});
+    Start({SimFault::AtCall("viWrite", 1, "timeout")});
     ASSERT_EQ(Connect(), 0);
     EXPECT_EQ(SwitchToWriter(*link), 4);
 }

@@ -38,7 +38,7 @@ TEST_F(InstrumentLinkTest, MatchingInstrumentsAreListedSortedUntilASearchFindsNo
           "USB0::0x0D3F::0x1141::TW00000001::INSTR", "USB0::0x0D3F::0x1142::TW00000004::INSTR",
           "USB0::0x0D3F::0x1141::XY00000005::INSTR"})
         scenario.instruments.push_back(Attached(resource));
-    scenario.faults = {CallFault("viFindRsrc", 2, "fail")};
+    scenario.faults = {SimFault::AtCall("viFindRsrc", 2, "fail")};
     Start(scenario);
 
     EXPECT_EQ(link->SearchInstruments(), 3);
@@ -68,11 +68,11 @@ TEST_F(InstrumentLinkTest, ConnectOpensTheSelectedInstrumentWithBothTimeouts) {
 }
 
 TEST_F(InstrumentLinkTest, FailedOpenOrTimeoutGivesThreeAndOnlyTheLatterLeavesASession) {
-    Start({CallFault("viOpen", 1, "fail")});
+    Start({SimFault::AtCall("viOpen", 1, "fail")});
     EXPECT_EQ(Connect(), 3);
     EXPECT_EQ(sim->openSessionCount(), 0);
 
-    Start({CallFault("viSetAttribute", 1, "fail")});
+    Start({SimFault::AtCall("viSetAttribute", 1, "fail")});
     EXPECT_EQ(Connect(), 3);
     EXPECT_EQ(sim->openSessionCount(), 1);
     link->DisconnectDevice();
@@ -82,9 +82,9 @@ TEST_F(InstrumentLinkTest, FailedOpenOrTimeoutGivesThreeAndOnlyTheLatterLeavesAS
 }
 
 TEST_F(InstrumentLinkTest, ReadsAreTerminatedAndUpperCasedOrFailWithTheLibraryStatus) {
-    Start({CallFault("viRead", 1, "reply", std::string("ok\r\n", 4)),
-           CallFault("viRead", 2, "reply", std::string(kReplyMax + 10, 'a')),
-           CallFault("viRead", 3, "timeout")});
+    Start({SimFault::AtCall("viRead", 1, "reply", std::string("ok\r\n", 4)),
+           SimFault::AtCall("viRead", 2, "reply", std::string(kReplyMax + 10, 'a')),
+           SimFault::AtCall("viRead", 3, "timeout")});
     ASSERT_EQ(Connect(), 0);
     char buffer[kReplyMax + 1];
     uint32_t count = 0;

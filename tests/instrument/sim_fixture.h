@@ -7,16 +7,6 @@
 #include "recording_window.h"
 #include "sim_visa.h"
 
-inline SimFault CallFault(const std::string& op, int nth, const std::string& action,
-                          const std::string& text = std::string()) {
-    SimFault fault;
-    fault.op = op;
-    fault.nth = nth;
-    fault.action = action;
-    fault.text = text;
-    return fault;
-}
-
 class SimLinkFixture {
   protected:
     // One normal-firmware instrument with these faults.

@@ -60,13 +60,9 @@ std::string Lower(std::string text) {
     return text;
 }
 
+// The fault `action` at exactly this call of the clean run.
 SimFault CallFault(const SimCall& call, const std::string& action, const std::string& text = "") {
-    SimFault fault;
-    fault.op = call.op;
-    fault.nth = call.nth;
-    fault.action = action;
-    fault.text = text;
-    return fault;
+    return SimFault::AtCall(call.op, call.nth, action, text);
 }
 
 // A small valid file; the main program spans three data writes of up to 1024 bytes.

@@ -8,27 +8,7 @@
 
 using ::testing::ElementsAre;
 
-namespace {
-
-SimFault CallFault(const char* op, int nth, const char* action, const char* text = "") {
-    SimFault f;
-    f.op = op;
-    f.nth = nth;
-    f.action = action;
-    f.text = text;
-    return f;
-}
-
-SimFault WriterFault(int section, const char* step, const char* text, const char* action = "") {
-    SimFault f;
-    f.section = section;
-    f.step = step;
-    f.text = text;
-    f.action = action;
-    return f;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 class SimFaultsTest : public ::testing::Test {
   protected:
@@ -48,11 +28,11 @@ class SimFaultsTest : public ::testing::Test {
 };
 
 TEST_F(SimFaultsTest, TheNthCallFailsWithTheStatusAskedForAndChangesNothing) {
-    SimFault openFault = CallFault("viOpen", 1, "fail");
+    SimFault openFault = SimFault::AtCall("viOpen", 1, "fail");
     openFault.status = VI_ERROR_RSRC_NFOUND;
     SimScenario scenario = SimScenario::SingleInstrument();
-    scenario.faults = {openFault, CallFault("viSetAttribute", 1, "fail"),
-                       CallFault("viWrite", 2, "fail")};
+    scenario.faults = {openFault, SimFault::AtCall("viSetAttribute", 1, "fail"),
+                       SimFault::AtCall("viWrite", 2, "fail")};
     ProgramSide p(scenario);
     EXPECT_EQ(p.Open(), VI_ERROR_RSRC_NFOUND);
     EXPECT_EQ(p.visa.openSessionCount(), 0);
@@ -67,7 +47,7 @@ TEST_F(SimFaultsTest, TheNthCallFailsWithTheStatusAskedForAndChangesNothing) {
 }
 
 TEST_F(SimFaultsTest, TimeoutsWaitTheSessionTimeoutAndLeaveTheReplyPending) {
-    ProgramSide& p = Start({CallFault("viRead", 1, "timeout")}, "normal");
+    ProgramSide& p = Start({SimFault::AtCall("viRead", 1, "timeout")}, "normal");
     p.Write("*IDN?\n");
     p.Read();
     EXPECT_EQ(p.lastStatus, VI_ERROR_TMO);
@@ -76,9 +56,10 @@ TEST_F(SimFaultsTest, TimeoutsWaitTheSessionTimeoutAndLeaveTheReplyPending) {
 }
 
 TEST_F(SimFaultsTest, ReplacedAndSilencedReplies) {
-    ProgramSide& p = Start({CallFault("viRead", 1, "reply", "ng"), CallFault("viRead", 2, "silent"),
-                            CallFault("viWrite", 3, "silent")},
-                           "normal");
+    ProgramSide& p =
+        Start({SimFault::AtCall("viRead", 1, "reply", "ng"),
+               SimFault::AtCall("viRead", 2, "silent"), SimFault::AtCall("viWrite", 3, "silent")},
+              "normal");
     p.Write("*IDN?\n");
     EXPECT_EQ(p.Read(), "ng");
     p.Write("*IDN?\n");
@@ -90,10 +71,10 @@ TEST_F(SimFaultsTest, ReplacedAndSilencedReplies) {
 }
 
 TEST_F(SimFaultsTest, WriterRepliesChangedAtOneStepOfOneSection) {
-    Start({WriterFault(2, "reset", "NG"), WriterFault(2, "end_load_data", "ok?"),
-           WriterFault(2, "end_load", "O"), WriterFault(2, "select", "OKAY"),
-           WriterFault(2, "checksum_length", "no"), WriterFault(2, "checksum", "12345"),
-           WriterFault(2, "flash_check", "")});
+    Start({SimFault::AtStep(2, "reset", "NG"), SimFault::AtStep(2, "end_load_data", "ok?"),
+           SimFault::AtStep(2, "end_load", "O"), SimFault::AtStep(2, "select", "OKAY"),
+           SimFault::AtStep(2, "checksum_length", "no"), SimFault::AtStep(2, "checksum", "12345"),
+           SimFault::AtStep(2, "flash_check", "")});
     std::vector<std::string> first = program->WriteSection(TestSectionBytes(1, "1", 100), 1);
     EXPECT_EQ(first[0], "OK");
     std::vector<std::string> second = program->WriteSection(TestSectionBytes(4, "22", 100), 4);
@@ -103,7 +84,7 @@ TEST_F(SimFaultsTest, WriterRepliesChangedAtOneStepOfOneSection) {
 
 TEST_F(SimFaultsTest, FinalLineFaultsLeaveTheFlashUnwritten) {
     for (const char* final : {"ERASE NG", "PROGRAM NG", "DATA IS THE LATEST UPDATE"}) {
-        Start({WriterFault(2, "final", final)});
+        Start({SimFault::AtStep(2, "final", final)});
         std::vector<std::string> replies = TwoSections();
         EXPECT_EQ(replies.back(), final);
         EXPECT_EQ(program->visa.instrument(0).flash().Read(4 * 65536, 1)[0], 0xFF) << final;
@@ -112,7 +93,7 @@ TEST_F(SimFaultsTest, FinalLineFaultsLeaveTheFlashUnwritten) {
 }
 
 TEST_F(SimFaultsTest, ASilentWriterLetsTheReadTimeOut) {
-    ProgramSide& p = Start({WriterFault(1, "final", "", "silent")});
+    ProgramSide& p = Start({SimFault::AtStep(1, "final", "", "silent")});
     std::vector<std::string> replies = p.WriteSection(TestSectionBytes(1, "1", 100), 1);
     EXPECT_EQ(replies.back(), "PROG:1");
     EXPECT_EQ(p.lastStatus, VI_ERROR_TMO);
@@ -120,7 +101,7 @@ TEST_F(SimFaultsTest, ASilentWriterLetsTheReadTimeOut) {
 
 TEST_F(SimFaultsTest, WriterFaultsCanBeLimitedToOneInstrument) {
     SimScenario scenario = SimScenario::SingleInstrument("writer");
-    SimFault fault = WriterFault(1, "reset", "NG");
+    SimFault fault = SimFault::AtStep(1, "reset", "NG");
     fault.resource = "USB0::0x0D3F::0x1141::TW00000009::INSTR";
     scenario.faults = {fault};
     ProgramSide p(scenario);

@@ -49,22 +49,6 @@ SimScenario OneInstrument(const std::string& mode = "normal") {
     return scenario;
 }
 
-SimFault CallFault(const std::string& op, int nth, const std::string& action) {
-    SimFault fault;
-    fault.op = op;
-    fault.nth = nth;
-    fault.action = action;
-    return fault;
-}
-
-SimFault WriterFault(int section, const std::string& step, const std::string& text) {
-    SimFault fault;
-    fault.section = section;
-    fault.step = step;
-    fault.text = text;
-    return fault;
-}
-
 RecordedBox Confirmation(const std::string& text) {
     return {text, "Confirm Firmware Update", kMbYesNo | kMbIconQuestion, true};
 }
@@ -175,7 +159,7 @@ TEST_F(UpdateRunTest, RunsWithoutTheSwitchGoStraightToTesting) {
     zeroImageRev.imageRev = "0.9.1";
     zeroImageRev.revisions = {"0", "00", "00", "0000", "0000", "00"};  // all older
     SimScenario lostReply = OneInstrument("writer");
-    lostReply.faults.push_back(CallFault("viRead", 1, "silent"));
+    lostReply.faults.push_back(SimFault::AtCall("viRead", 1, "silent"));
     struct Case {
         const char* what;
         SimScenario scenario;
@@ -262,21 +246,27 @@ TEST_F(UpdateRunTest, FailuresBeforeTheTransferAreReportedAndCleanedUp) {
     const std::string maker = "ZENTROVA CORP.,K4417F,TW00012345,0100.1..01....01.0100\n";
     const std::vector<Case> cases = {
         {"connect fails",
-         [](SimScenario& s, K4417FFile&) { s.faults.push_back(CallFault("viOpen", 1, "fail")); },
+         [](SimScenario& s, K4417FFile&) {
+             s.faults.push_back(SimFault::AtCall("viOpen", 1, "fail"));
+         },
          "Connect ... \r\nError number: 3",
          {ErrorBox("Failed to connect device.")}},
         {"timeout cannot be set",
          [](SimScenario& s, K4417FFile&) {
-             s.faults.push_back(CallFault("viSetAttribute", 1, "fail"));
+             s.faults.push_back(SimFault::AtCall("viSetAttribute", 1, "fail"));
          },
          "Connect ... \r\nError number: 3",
          {ErrorBox("Failed to connect device.")}},
         {"switch command fails",
-         [](SimScenario& s, K4417FFile&) { s.faults.push_back(CallFault("viWrite", 2, "fail")); },
+         [](SimScenario& s, K4417FFile&) {
+             s.faults.push_back(SimFault::AtCall("viWrite", 2, "fail"));
+         },
          "Connect ... OK\r\nTo Writer ... \r\nError number: 4",
          {kConfirmFirst, ErrorBox("IO Error.")}},
         {"reconnect after the switch fails",
-         [](SimScenario& s, K4417FFile&) { s.faults.push_back(CallFault("viOpen", 2, "timeout")); },
+         [](SimScenario& s, K4417FFile&) {
+             s.faults.push_back(SimFault::AtCall("viOpen", 2, "timeout"));
+         },
          "Connect ... OK\r\nTo Writer ... OK\r\nConnect ... \r\nError number: 3",
          {kConfirmFirst, ErrorBox("Failed to connect device.")}},
         {"still the normal firmware after the switch",
@@ -286,7 +276,7 @@ TEST_F(UpdateRunTest, FailuresBeforeTheTransferAreReportedAndCleanedUp) {
         {"second identification times out",
          [](SimScenario& s, K4417FFile&) {
              s.instruments[0].mode = "writer";
-             s.faults.push_back(CallFault("viRead", 2, "timeout"));
+             s.faults.push_back(SimFault::AtCall("viRead", 2, "timeout"));
          },
          "Connect ... OK\r\nTesting ... \r\nError number: 4",
          {kConfirmFirst, ErrorBox("IO Error.")}},
@@ -323,7 +313,7 @@ TEST_F(UpdateRunTest, FailuresBeforeTheTransferAreReportedAndCleanedUp) {
 
 TEST_F(UpdateRunTest, FailureInTheThirdSectionKeepsTheFirstTwo) {
     SimScenario scenario = OneInstrument("writer");
-    scenario.faults.push_back(WriterFault(3, "final", "PROGRAM NG"));
+    scenario.faults.push_back(SimFault::AtStep(3, "final", "PROGRAM NG"));
     Start(scenario);
     PressUpdate();
 
@@ -391,7 +381,7 @@ TEST_F(UpdateRunTest, EveryProtocolStepFaultEndsTheRunWithItsCode) {
     };
     std::vector<std::pair<SimFault, int>> faults;
     for (const WriterCase& w : writerCases)
-        faults.push_back({WriterFault(1, w.step, w.text), w.code});
+        faults.push_back({SimFault::AtStep(1, w.step, w.text), w.code});
     // Every write and read of the first section, taken from a clean run.
     Start(OneInstrument("writer"));
     PressUpdate();
@@ -402,7 +392,7 @@ TEST_F(UpdateRunTest, EveryProtocolStepFaultEndsTheRunWithItsCode) {
             call.bytes[5] == 0x0A)
             inFirst = ++resets == 1;
         if (inFirst && (call.op == "viWrite" || call.op == "viRead"))
-            faults.push_back({CallFault(call.op, call.nth, "fail"), 4});
+            faults.push_back({SimFault::AtCall(call.op, call.nth, "fail"), 4});
     }
     ASSERT_GT(faults.size(), writerCases.size() + 10);
 

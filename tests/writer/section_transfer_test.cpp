@@ -117,7 +117,7 @@ TEST_F(WriterTest, FlashProgressLinesStepTheBarAndChatterIsIgnored) {
     int nth = 8;
     for (const char* line : {"ERAS:04", "", "HELLO", "ERAS", "PROG:04", "DATA IS THE LATEST UPD",
                              "ERASE N", "PROGRAM N", "O", "rtnng", "RTNOK"})
-        faults.push_back(CallFault("viRead", nth++, "reply", line));
+        faults.push_back(SimFault::AtCall("viRead", nth++, "reply", line));
     Start(faults, 11);
 
     EXPECT_EQ(WriteSection(*link, window, MakeSection(1000, 4), kMainRow), kOk);
@@ -129,7 +129,7 @@ TEST_F(WriterTest, FlashProgressLinesStepTheBarAndChatterIsIgnored) {
 TEST_F(WriterTest, WriterThatChattersForEverIsGivenUp) {
     std::vector<SimFault> faults;
     for (int nth = 8; nth < 3000; ++nth)
-        faults.push_back(CallFault("viRead", nth, "reply", "BUSY"));
+        faults.push_back(SimFault::AtCall("viRead", nth, "reply", "BUSY"));
     Start(faults);
     EXPECT_EQ(WriteSection(*link, window, MakeSection(64, 6), kMainRow), kErrIo);
     EXPECT_EQ(sim->calls().back().status, VI_SUCCESS);  // it stopped while the writer talked
@@ -256,7 +256,7 @@ TEST_F(WriterTest, FailedOrTimedOutCallAnywhereGivesIoErrorAndNothingFollows) {
         for (int nth = 1; nth <= static_cast<int>(count); ++nth) {
             for (const char* action : {"fail", "timeout"}) {
                 SCOPED_TRACE(std::string(op) + " " + std::to_string(nth) + " " + action);
-                Start({CallFault(op, nth, action)});
+                Start({SimFault::AtCall(op, nth, action)});
                 EXPECT_EQ(write(), kErrIo);
                 EXPECT_EQ(sim->calls().back().op, op);
                 EXPECT_EQ(sim->calls().back().nth, nth);

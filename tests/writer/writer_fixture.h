@@ -20,13 +20,9 @@
 using Trace = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 
-inline SimFault CallFault(const char* op, int nth, const char* action, std::string text = {}) {
-    return SimFault{op, nth, action, 0, 0, "", std::move(text), ""};
-}
-
 // A writer-level fault in the first section.
 inline SimFault StepFault(const char* step, std::string text, const char* action = "") {
-    return SimFault{"", 0, action, 0, 1, step, std::move(text), ""};
+    return SimFault::AtStep(1, step, std::move(text), action);
 }
 
 inline Trace Repeat(const Trace& part, int times) {

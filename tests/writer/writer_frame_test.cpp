@@ -77,17 +77,17 @@ TEST_F(WriterTest, CommandsJudgeTheWritersAnswer) {
         Verdict verdict;
     };
     const Answer answers[] = {
-        {CallFault("viRead", 1, "reply", "OK"), kAccepted},
-        {CallFault("viRead", 1, "reply", "ok"), kAccepted},
-        {CallFault("viRead", 1, "reply", std::string("OK\0XY", 5)), kAcceptedAsText},
-        {CallFault("viRead", 1, "reply", "OKAY"), kRefused},
-        {CallFault("viRead", 1, "reply", "OK!"), kRefused},
-        {CallFault("viRead", 1, "reply", "OK\r\n"), kRefused},
-        {CallFault("viRead", 1, "reply", "NG"), kRefused},
-        {CallFault("viRead", 1, "reply", "O"), kRefused},
-        {CallFault("viRead", 1, "reply", ""), kRefused},
-        {CallFault("viRead", 1, "reply", "OK" + std::string(kReplyMax, '\0')), kFailed},
-        {CallFault("viRead", 1, "timeout"), kFailed},
+        {SimFault::AtCall("viRead", 1, "reply", "OK"), kAccepted},
+        {SimFault::AtCall("viRead", 1, "reply", "ok"), kAccepted},
+        {SimFault::AtCall("viRead", 1, "reply", std::string("OK\0XY", 5)), kAcceptedAsText},
+        {SimFault::AtCall("viRead", 1, "reply", "OKAY"), kRefused},
+        {SimFault::AtCall("viRead", 1, "reply", "OK!"), kRefused},
+        {SimFault::AtCall("viRead", 1, "reply", "OK\r\n"), kRefused},
+        {SimFault::AtCall("viRead", 1, "reply", "NG"), kRefused},
+        {SimFault::AtCall("viRead", 1, "reply", "O"), kRefused},
+        {SimFault::AtCall("viRead", 1, "reply", ""), kRefused},
+        {SimFault::AtCall("viRead", 1, "reply", "OK" + std::string(kReplyMax, '\0')), kFailed},
+        {SimFault::AtCall("viRead", 1, "timeout"), kFailed},
     };
     for (const Command& command : commands) {
         for (const Answer& answer : answers) {
@@ -113,7 +113,7 @@ TEST_F(WriterTest, ChecksumReplyIsReadAsDecimalModulo2To32) {
           Case{"123ABC", 123u}, Case{"ABC", 0u}, Case{"- 5", 0u}, Case{"+-5", 0u},
           Case{"99999999999999999999", 1661992959u}}) {
         SCOPED_TRACE(c.reply);
-        Start({CallFault("viRead", 1, "reply", c.reply)});
+        Start({SimFault::AtCall("viRead", 1, "reply", c.reply)});
         uint32_t checksum = 0xDEADBEEF;
         EXPECT_EQ(WriterQueryChecksum(*link, window, &checksum), kOk);
         EXPECT_EQ(checksum, c.value);
@@ -121,8 +121,8 @@ TEST_F(WriterTest, ChecksumReplyIsReadAsDecimalModulo2To32) {
 }
 
 TEST_F(WriterTest, ChecksumOutputIsKeptWhenThereIsNoChecksum) {
-    Start({CallFault("viRead", 1, "reply", ""), CallFault("viRead", 2, "timeout"),
-           CallFault("viWrite", 3, "fail")});
+    Start({SimFault::AtCall("viRead", 1, "reply", ""), SimFault::AtCall("viRead", 2, "timeout"),
+           SimFault::AtCall("viWrite", 3, "fail")});
     uint32_t checksum = 0xDEADBEEF;
     EXPECT_EQ(WriterQueryChecksum(*link, window, &checksum), kErrChecksumEmpty);
     EXPECT_EQ(WriterQueryChecksum(*link, window, &checksum), kErrIo);  // silence
