@@ -14,8 +14,7 @@
 #include "real_sleep_window.h"
 #include "sim_visa.h"
 #include "ui/control_ids.h"
-#include "update/update_procedure.h"
-#include "update/updater_core.h"
+#include "update/updater.h"
 #include "writer/writer_frame.h"
 
 namespace {
@@ -91,7 +90,7 @@ void BM_Update(benchmark::State& state) {
     InstrumentSideVisa visa(sim);
     RealSleepWindow window;
     window.fileToChoose = file.path;
-    UpdaterCore core(visa, window, "0x0d3f", "0x1141");
+    Updater core(visa, window, "0x0d3f", "0x1141");
     core.Initialise();
     core.LoadFirmwareFile();
     if (core.selectedModel() == nullptr) {

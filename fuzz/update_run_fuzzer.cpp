@@ -14,7 +14,7 @@
 #include "recording_window.h"
 #include "sim_visa.h"
 #include "ui/control_ids.h"
-#include "update/updater_core.h"
+#include "update/updater.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VirtualClock clock;
     window.onSleep = [&clock](uint32_t ms) { clock.Advance(ms); };
     SimVisa visa(scenario, &clock);
-    UpdaterCore core(visa, window, "0x0d3f", "0x1141");
+    Updater core(visa, window, "0x0d3f", "0x1141");
     core.Initialise();
     window.filesToChoose.push_back(FilePath());
     core.LoadFirmwareFile();
@@ -91,6 +91,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(visa.openSessionCount() == 0);
     FUZZ_CHECK(window.IsEnabled(IDC_BROWSE) && window.IsEnabled(IDC_UPDATE));
     FUZZ_CHECK(core.transferInProgress() == 0 && core.CanClose());
-    core.Destroy();
     return 0;
 }

@@ -16,7 +16,7 @@
 #include "instrument/instrument_link.h"
 #include "recording_window.h"
 #include "scripted_instrument.h"
-#include "ui/error_table.h"
+#include "base/result_code.h"
 #include "writer/section_transfer.h"
 
 namespace {
@@ -117,7 +117,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     RecordingWindow window;
     InstrumentLink link(instrument, window, "0x0d3f", "0x1141");
-    link.OpenResourceManager();
     window.devices.push_back("USB0::0x0D3F::0x1141::TW00000001::INSTR");
     window.selected = 0;
     FUZZ_CHECK(link.ConnectDevice() == kOk);

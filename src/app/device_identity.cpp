@@ -10,7 +10,6 @@
 
 const char kDefaultIdentityLine[] = "ABC 3391 4417 02-5C-3E";
 
-DeviceIdentity theDeviceIdentity;
 
 namespace {
 
@@ -37,7 +36,7 @@ int32_t ReadLong(const char* p) {
 
 bool ExtractSubString(std::string& out, const std::string& text, int index, char separator) {
     out.clear();
-    // The framework works on C strings: the text ends at its first zero byte.
+    // The text ends at its first zero byte, as a C string would.
     const char* p = text.c_str();
     for (; index != 0; --index) {
         if (index < 0) return false;

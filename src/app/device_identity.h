@@ -17,14 +17,12 @@ struct DeviceIdentity {
 
 extern const char kDefaultIdentityLine[];
 
-// The process-wide identity: written by ResolveIdentity at start-up, read by the search.
-extern DeviceIdentity theDeviceIdentity;
 
-// Field `index` of `text` split at `separator`, as the framework's sub-string
-// extraction does: empty for empty fields and for fields past the end.
+// Field `index` of `text` split at `separator`, counting from 0: empty for empty fields
+// and for fields past the end. The text ends at its first zero byte.
 std::string ExtractSubString(const std::string& text, int index, char separator);
-// The same, with the framework's result: false (and `out` empty) when the text has fewer
-// than `index` separators.
+// The same, telling the missing field apart: false (and `out` empty) when the text has
+// fewer than `index` separators (or `index` is negative).
 bool ExtractSubString(std::string& out, const std::string& text, int index, char separator);
 
 // "0x%04x" of the leading decimal number (as atol reads it), unless the text already

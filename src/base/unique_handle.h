@@ -1,6 +1,7 @@
 #pragma once
 // One move-only owner for every kind of resource (files, library handles, VISA
-// sessions, fonts, buffers). Each kind supplies a traits type:
+// sessions, fonts, buffers). Each kind supplies a traits type (a handle type that needs
+// more than its value to be closed, such as a VISA session, carries it in `type`):
 //   struct Traits { using type = ...; static type invalid() noexcept; static void close(type) noexcept; };
 
 #include <utility>

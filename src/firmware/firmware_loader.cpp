@@ -1,14 +1,8 @@
 #include "firmware/firmware_loader.h"
 
-#include <string>
-
-#include "firmware/file_stream.h"
 #include "firmware/firmware_info.h"
 #include "firmware/model_catalogue.h"
-#include "ui/control_ids.h"
-#include "ui/error_table.h"
-#include "ui/log_pane.h"
-#include "ui/window_services.h"
+#include "base/result_code.h"
 
 namespace {
 
@@ -60,30 +54,4 @@ int ParseAndValidate(FirmwareStream& stream, FirmwareInfo& info, const ModelReco
     if (!found) return kErrUnknownModel;
     model = found;
     return ValidateFirmware(info, *found);
-}
-
-void LoadFirmwareFile(WindowServices& window, FirmwareInfo& info,
-                      const ModelRecord*& selectedModel) {
-    window.EnableControl(IDC_UPDATE, false);
-
-    std::string path;
-    if (!window.OpenFileDialog(path)) return;
-
-    FileStream file = OpenFirmwareFile(path);  // closed on every way out
-    if (!file.IsOpen()) {
-        window.MessageBox("Can't open file.", "Open Firmware Revision File", kMbOk | kMbIconHand);
-        return;
-    }
-
-    int code = ParseAndValidate(file, info, selectedModel);
-    if (code != kOk) {
-        ReportError(window, code);
-        return;
-    }
-
-    window.SetControlText(IDC_MODEL_NAME, info.ModelName);
-    window.SetControlText(IDC_IMAGE_REV, info.ImageRev);
-    window.SetControlText(IDC_DESCRIPTION, info.UpdatedDescription);
-    window.SetControlText(IDC_FILE_PATH, path);
-    window.EnableControl(IDC_UPDATE, true);
 }

@@ -3,7 +3,7 @@
 
 #include "firmware/firmware_info.h"
 #include "firmware/firmware_stream.h"
-#include "ui/error_table.h"
+#include "base/result_code.h"
 
 namespace {
 

@@ -2,17 +2,12 @@
 
 #include <cstring>
 
+#include "base/result_code.h"
 #include "firmware/firmware_info.h"
 #include "firmware/model_catalogue.h"
 #include "instrument/instrument_link.h"
 
 namespace {
-
-constexpr int kIoError = 4;
-constexpr int kNormalFirmware = 5;
-constexpr int kNoFirstField = 7;
-constexpr int kRevisionUnknown = 21;
-constexpr int kInstrumentNewer = 22;
 
 constexpr char kIdentifyQuery[] = "*IDN?\n";
 constexpr char kSwitchToWriterCommand[] = "SYST:UPDATE COUNTER\n";
@@ -34,40 +29,40 @@ std::string FirstField(const std::string& text) {
 }  // namespace
 
 int IdentifyDevice(InstrumentLink& link, const ModelRecord& model, std::string& reply) {
-    if (link.WriteDevice(kIdentifyQuery, sizeof kIdentifyQuery - 1) != VI_SUCCESS) return kIoError;
+    if (link.WriteDevice(kIdentifyQuery, sizeof kIdentifyQuery - 1) != VI_SUCCESS) return kErrIo;
     char buffer[kReplyMax + 1] = {};
     uint32_t count = 0;
-    if (link.ReadDevice(buffer, kReplyMax, &count) != VI_SUCCESS) return kIoError;
+    if (link.ReadDevice(buffer, kReplyMax, &count) != VI_SUCCESS) return kErrIo;
 
     std::string text(buffer);  // up to the first zero byte
     UpperCase(text);
     reply = text;
 
     const std::string first = FirstField(text);
-    if (first.empty()) return kNoFirstField;
+    if (first.empty()) return kErrNoIdentityField;
     std::string maker(model.maker);
     UpperCase(maker);
-    return first == maker ? kNormalFirmware : 0;
+    return first == maker ? kErrNotWriterMode : kOk;
 }
 
 int SwitchToWriter(InstrumentLink& link) {
     if (link.WriteDevice(kSwitchToWriterCommand, sizeof kSwitchToWriterCommand - 1) != VI_SUCCESS)
-        return kIoError;
-    return 0;
+        return kErrIo;
+    return kOk;
 }
 
 int CheckRevisions(FirmwareInfo& info, const ModelRecord& model, const std::string& reply) {
     size_t comma = std::string::npos;
     for (int i = 0; i < 3; ++i) {
         comma = reply.find(',', comma == std::string::npos ? 0 : comma + 1);
-        if (comma == std::string::npos) return kRevisionUnknown;
+        if (comma == std::string::npos) return kErrNoRevision;
     }
     const std::string field = reply.substr(comma + 1);
 
     info.cursor = info.sections;
     for (const SectionSpec* row = model.sections; row->firstSector != kSectionTableEnd; ++row) {
         // A validated file pairs every row with a section; a shorter list is not trusted.
-        if (info.cursor == nullptr) return kInstrumentNewer;
+        if (info.cursor == nullptr) return kErrInstrumentNewerThanFile;
         const bool oemRow = row->firstSector == kOemSector && row->lastSector == kOemSector;
         if (!oemRow) {
             char instrumentRevision[8] = {};
@@ -75,9 +70,9 @@ int CheckRevisions(FirmwareInfo& info, const ModelRecord& model, const std::stri
                 row->extractRevision(field.c_str(), instrumentRevision);
             instrumentRevision[sizeof instrumentRevision - 1] = '\0';
             // strcmp compares as unsigned bytes.
-            if (std::strcmp(info.cursor->revision, instrumentRevision) < 0) return kInstrumentNewer;
+            if (std::strcmp(info.cursor->revision, instrumentRevision) < 0) return kErrInstrumentNewerThanFile;
         }
         info.cursor = info.cursor->next;
     }
-    return 0;
+    return kOk;
 }

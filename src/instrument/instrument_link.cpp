@@ -1,5 +1,6 @@
 #include "instrument/instrument_link.h"
 
+#include "base/result_code.h"
 #include "instrument/search_expression.h"
 #include "ui/window_services.h"
 
@@ -10,19 +11,10 @@ std::string BuildSearchExpression(const std::string& vid, const std::string& pid
 
 InstrumentLink::InstrumentLink(VisaLibrary& visa, WindowServices& window, std::string vid,
                                std::string pid)
-    : visa_(visa), window_(window), expression_(BuildSearchExpression(vid, pid)) {}
-
-void InstrumentLink::OpenResourceManager() {
-    instrument_ = 0;
-    // Not tested: a resource manager that did not open makes every later search fail.
-    visa_.viOpenDefaultRM(&resourceManager_);
-}
-
-void InstrumentLink::CloseResourceManager() {
-    // Closing the resource manager also closes whatever was opened through it.
-    visa_.viClose(resourceManager_);
-    resourceManager_ = 0;
-    instrument_ = 0;
+    : visa_(visa), window_(window), expression_(BuildSearchExpression(vid, pid)) {
+    ViSession resourceManager = 0;
+    visa_.viOpenDefaultRM(&resourceManager);
+    resourceManager_.reset({&visa_, resourceManager});
 }
 
 int32_t InstrumentLink::SearchInstruments() {
@@ -32,9 +24,13 @@ int32_t InstrumentLink::SearchInstruments() {
     ViFindList findList = 0;
     ViUInt32 count = 0;
     ViChar description[VI_FIND_BUFLEN] = {};
-    ViStatus status =
-        visa_.viFindRsrc(resourceManager_, expression_.c_str(), &findList, &count, description);
+    ViStatus status = visa_.viFindRsrc(resourceManager(), expression_.c_str(), &findList, &count,
+                                       description);
     if (status != VI_SUCCESS) return static_cast<int32_t>(count);
+    // The find list is of no further use after the search; closing it then keeps sessions
+    // from piling up under the resource manager over many searches.
+    const VisaSession findListSession(findList != 0 ? VisaObjectRef{&visa_, findList}
+                                                    : VisaObjectRef{});
     if (count != 0) {
         // A name that fills the whole buffer is cut rather than read past its end.
         description[VI_FIND_BUFLEN - 1] = '\0';
@@ -44,40 +40,35 @@ int32_t InstrumentLink::SearchInstruments() {
             window_.DeviceListAdd(description);
         }
     }
-    // The find list is of no further use; closing it now keeps sessions from piling up
-    // under the resource manager over many searches.
-    if (findList != 0) visa_.viClose(findList);
     return static_cast<int32_t>(count);
 }
 
 int InstrumentLink::ConnectDevice() {
-    constexpr int kConnectFailed = 3;
     const std::string name = window_.DeviceListText(256 - 1);
     ViSession session = 0;
-    if (visa_.viOpen(resourceManager_, name.c_str(), VI_NULL, kOpenTimeoutMs, &session) !=
-        VI_SUCCESS)
-        return kConnectFailed;
-    instrument_ = session;
+    const ViStatus opened =
+        visa_.viOpen(resourceManager(), name.c_str(), VI_NULL, kOpenTimeoutMs, &session);
+    instrument_.reset({&visa_, opened == VI_SUCCESS ? session : 0});
+    if (opened != VI_SUCCESS) return kErrConnect;
     // On failure the session stays open: the caller's DisconnectDevice closes it.
-    if (visa_.viSetAttribute(instrument_, VI_ATTR_TMO_VALUE, kIoTimeoutMs) != VI_SUCCESS)
-        return kConnectFailed;
-    return 0;
+    if (visa_.viSetAttribute(instrumentSession(), VI_ATTR_TMO_VALUE, kIoTimeoutMs) != VI_SUCCESS)
+        return kErrConnect;
+    return kOk;
 }
 
 void InstrumentLink::DisconnectDevice() {
-    visa_.viClose(instrument_);
-    instrument_ = 0;
+    instrument_.reset();
 }
 
 ViStatus InstrumentLink::WriteDevice(const void* bytes, uint32_t count) {
     // Only the status decides; the count written is not compared with the count asked.
     ViUInt32 written = 0;
-    return visa_.viWrite(instrument_, static_cast<const ViByte*>(bytes), count, &written);
+    return visa_.viWrite(instrumentSession(), static_cast<const ViByte*>(bytes), count, &written);
 }
 
 ViStatus InstrumentLink::ReadDevice(char* buffer, uint32_t max, uint32_t* countRead) {
     ViUInt32 count = 0;
-    ViStatus status = visa_.viRead(instrument_, reinterpret_cast<ViByte*>(buffer), max, &count);
+    ViStatus status = visa_.viRead(instrumentSession(), reinterpret_cast<ViByte*>(buffer), max, &count);
     // A library that claims more than it was allowed must not make us write past the buffer.
     if (count > max) count = max;
     if (countRead != nullptr) *countRead = count;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "visa/visa_library.h"
+#include "visa/visa_session.h"
 
 class WindowServices;
 
@@ -15,18 +16,17 @@ constexpr uint32_t kReplyMax = 255;  // every reply is read into a buffer of kRe
 
 class InstrumentLink {
 public:
-    // vid and pid are the normalised identity texts ("0x0d3f").
+    // vid and pid are the normalised identity texts ("0x0d3f"). Opens the resource manager
+    // (viOpenDefaultRM, status not tested: one that did not open makes every search fail);
+    // the destructor closes it, and with it whatever was opened through it.
     InstrumentLink(VisaLibrary& visa, WindowServices& window, std::string vid, std::string pid);
     InstrumentLink(const InstrumentLink&) = delete;
     InstrumentLink& operator=(const InstrumentLink&) = delete;
 
-    // viOpenDefaultRM at dialog construction (status not tested) and viClose at WM_DESTROY.
-    void OpenResourceManager();
-    void CloseResourceManager();
-
     // Fills the device list; returns the match count the library reported (<= 0: none).
     int32_t SearchInstruments();
-    // Opens the device list's current entry: 0, or 3 on failure.
+    // Opens the device list's current entry: 0, or 3 on failure. From the attempt on the
+    // link holds the instrument session, 0 when the open failed.
     int ConnectDevice();
     // Closes the instrument session, whatever it holds, and sets it to 0.
     void DisconnectDevice();
@@ -36,18 +36,15 @@ public:
     // `buffer` must hold max + 1 bytes.
     ViStatus ReadDevice(char* buffer, uint32_t max, uint32_t* countRead);
 
-    ViSession instrumentSession() const { return instrument_; }
-    ViSession resourceManager() const { return resourceManager_; }
-    // The search expression built from the identity, or empty when it would not fit
-    // in 49 characters.
-    const std::string& searchExpression() const { return expression_; }
+    ViSession instrumentSession() const { return instrument_.get().object; }
+    ViSession resourceManager() const { return resourceManager_.get().object; }
 
 private:
     VisaLibrary& visa_;
     WindowServices& window_;
-    std::string expression_;
-    ViSession resourceManager_ = 0;
-    ViSession instrument_ = 0;
+    std::string expression_;  // empty when the identity does not fit in 49 characters
+    VisaSession resourceManager_;
+    VisaSession instrument_;  // closed before the resource manager
 };
 
 // "USB?*::" + vid + "::" + pid + "::TW?*::INSTR", or empty when longer than 49 characters.

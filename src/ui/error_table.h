@@ -1,50 +1,15 @@
 #pragma once
-// The fixed table of result codes: 0 is success, every other code names a failure,
-// and its row says whether the operator also gets a message box.
+// What the operator is told for each result code: the row at a code's index gives the
+// message and whether a message box shows it.
 
 #include <cstdint>
 
+#include "base/result_code.h"
+
 struct ErrorEntry {
-    int32_t code;
     char message[64];
     int32_t showBox;
 };
 
-constexpr int kErrorCount = 35;
+constexpr int kErrorCount = kResultCodeCount;
 extern const ErrorEntry kErrorTable[kErrorCount];
-
-// Codes that the logic raises by name.
-enum ErrorCode : int {
-    kOk = 0,
-    // A checksum mismatch in the section transfer. Row 1 is otherwise unused and shows a box
-    // ("Update is not complete."): the log pane is hidden by default, so a failure that only
-    // logged would look like nothing happened.
-    kErrChecksumMismatch = 1,
-    kErrCancelled = 2,
-    kErrConnect = 3,
-    kErrIo = 4,
-    kErrNotWriterMode = 5,
-    kErrResetReply = 6,
-    kErrNoIdentityField = 7,
-    kErrEndLoadReply = 11,
-    kErrSelectReply = 12,
-    kErrChecksumLengthReply = 13,
-    kErrChecksumEmpty = 14,
-    kErrFlashCheckReply = 15,
-    kErrEraseNg = 17,
-    kErrProgramNg = 18,
-    kErrLatestUpdate = 19,
-    kErrNoRevision = 21,
-    kErrOlderRevision = 22,
-    kErrFileTruncated = 23,
-    kErrNoImageRev = 24,
-    kErrNoUtilityRev = 25,
-    kErrTooFewSections = 26,
-    kErrSectionFlag = 27,
-    kErrSectionId = 28,
-    kErrSectionTooLarge = 29,
-    kErrTooManySections = 30,
-    kErrUnknownModel = 31,
-    kErrHeaderTooLong = 32,
-    kErrUtilityTooOld = 33,
-};

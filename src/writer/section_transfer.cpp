@@ -6,7 +6,7 @@
 #include "firmware/firmware_info.h"
 #include "firmware/model_catalogue.h"
 #include "instrument/instrument_link.h"
-#include "ui/error_table.h"
+#include "base/result_code.h"
 #include "ui/log_pane.h"
 #include "ui/window_services.h"
 #include "writer/writer_frame.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "instrument/instrument_link.h"
-#include "ui/error_table.h"
+#include "base/result_code.h"
 #include "ui/window_services.h"
 
 // The reset guard is a word the writer recognises even before it has synchronised on the

@@ -74,7 +74,7 @@ TEST_F(DeviceIdentityTest, BuiltInLinesAreCheckedFieldsFirstThenMac) {
     }
 }
 
-TEST_F(DeviceIdentityTest, SubStringsFollowTheFrameworkRules) {
+TEST_F(DeviceIdentityTest, SubStringsAreFieldsCountedFromZero) {
     std::string out = "stale";
     EXPECT_TRUE(ExtractSubString(out, "a  b", 1, ' '));
     EXPECT_EQ(out, "");

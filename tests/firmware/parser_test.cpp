@@ -8,7 +8,7 @@
 #include "firmware/firmware_info.h"
 #include "firmware/memory_stream.h"
 #include "firmware_builder.h"
-#include "ui/error_table.h"
+#include "base/result_code.h"
 
 namespace {
 

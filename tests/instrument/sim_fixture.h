@@ -16,9 +16,9 @@ class SimLinkFixture {
         Start(scenario);
     }
     void Start(SimScenario scenario) {
+        link.reset();  // closes its sessions on the library it came from
         sim = std::make_unique<SimVisa>(std::move(scenario));
         link = std::make_unique<InstrumentLink>(*sim, window, "0x0d3f", "0x1141");
-        link->OpenResourceManager();
     }
     // Search, select the first entry and connect, as the update procedure does.
     int Connect() {

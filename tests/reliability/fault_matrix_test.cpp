@@ -175,7 +175,7 @@ std::vector<Cell> BuildMatrix(const std::vector<SimCall>& clean) {
                 kErrNoRevision, After::kOnlyClose);
             add(step, "instrument newer than the file",
                 CallFault(call, "reply", "WRITER,K4417F,TW1," + std::string(22, '~') + "\n"),
-                kErrOlderRevision, After::kOnlyClose);
+                kErrInstrumentNewerThanFile, After::kOnlyClose);
         } else if (call.op == "viWrite" && IsFrame(call)) {
             frame = call.bytes[5];
             if (frame == WCMD_RESET) ++section;

@@ -12,7 +12,7 @@
 #include "firmware_builder.h"
 #include "memory_in_use.h"
 #include "ui/control_ids.h"
-#include "ui/error_table.h"
+#include "base/result_code.h"
 #include "update_bench.h"
 
 namespace {

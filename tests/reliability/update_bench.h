@@ -10,7 +10,7 @@
 #include "firmware_builder.h"
 #include "recording_window.h"
 #include "sim_visa.h"
-#include "update/updater_core.h"
+#include "update/updater.h"
 
 constexpr char kBenchResource[] = "USB0::0x0D3F::0x1141::TW00012345::INSTR";
 constexpr char kCompletedLine[] = "--------------- Completed ---------------";
@@ -36,6 +36,6 @@ class UpdateBench {
     RecordingWindow window;
     VirtualClock clock;
     SimVisa visa;
-    UpdaterCore core;
+    Updater core;
     TempFile file;
 };

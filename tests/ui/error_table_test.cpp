@@ -4,10 +4,6 @@
 #include "ui/error_table.h"
 #include "ui/log_pane.h"
 
-TEST(ErrorTable, EveryRowCarriesItsOwnCode) {
-    for (int code = 0; code < kErrorCount; ++code) EXPECT_EQ(kErrorTable[code].code, code);
-}
-
 TEST(ReportError, CancelIsLoggedWithoutABox) {
     RecordingWindow window;
     ReportError(window, 2);

@@ -17,7 +17,7 @@
 #include "sim_visa.h"
 #include "ui/control_ids.h"
 #include "ui/error_table.h"
-#include "update/updater_core.h"
+#include "update/updater.h"
 
 namespace {
 
@@ -74,7 +74,7 @@ class UpdateRunTest : public ::testing::Test {
         firmware = ValidK4417F(file);
         file_ = std::make_unique<TempFile>(firmware.Bytes());
         visa_ = std::make_unique<SimVisa>(std::move(scenario), &clock_);
-        core_ = std::make_unique<UpdaterCore>(*visa_, window, "0x0d3f", "0x1141");
+        core_ = std::make_unique<Updater>(*visa_, window, "0x0d3f", "0x1141");
         core_->Initialise();
         window.filesToChoose.push_back(file_->path());
         core_->LoadFirmwareFile();
@@ -122,7 +122,7 @@ class UpdateRunTest : public ::testing::Test {
     FirmwareBuilder firmware;
     std::unique_ptr<TempFile> file_;
     std::unique_ptr<SimVisa> visa_;
-    std::unique_ptr<UpdaterCore> core_;
+    std::unique_ptr<Updater> core_;
 };
 
 TEST_F(UpdateRunTest, NormalFirmwareIsSwitchedToTheWriterAndEverySectionWritten) {
@@ -442,7 +442,7 @@ TEST_F(UpdateRunTest, SectionListRunningShortIsRefusedAtTheMissingRow) {
 TEST_F(UpdateRunTest, UpdateWithoutALoadedFileDoesNothing) {
     Start(OneInstrument());
     core_.reset();  // a fresh dialog: no file chosen, no model selected
-    core_ = std::make_unique<UpdaterCore>(*visa_, window, "0x0d3f", "0x1141");
+    core_ = std::make_unique<Updater>(*visa_, window, "0x0d3f", "0x1141");
     core_->Initialise();
     window.texts[IDC_LOG] = "untouched";
     core_->RunUpdate();
@@ -453,14 +453,6 @@ TEST_F(UpdateRunTest, UpdateWithoutALoadedFileDoesNothing) {
 }
 
 TEST_F(UpdateRunTest, ClosingTheDialogClosesTheResourceManagerOnce) {
-    Start(OneInstrument());
-    core_->Destroy();
-    EXPECT_EQ(core_->firmware().sections, nullptr);
-    core_->Destroy();
-    core_.reset();
-    EXPECT_EQ(visa_->callsOf("viClose").size(), 1u);
-
-    // Without Destroy, the destructor closes it.
     Start(OneInstrument());
     core_.reset();
     EXPECT_EQ(visa_->callsOf("viClose").size(), 1u);

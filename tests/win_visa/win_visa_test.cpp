@@ -88,7 +88,6 @@ TEST_F(InstalledVisaTest, WithoutLibraryEveryCallFailsAndNothingIsFound) {
     EXPECT_EQ(visa.boundCount(), 0);
 
     InstrumentLink link(visa, window, "0x0d3f", "0x1141");
-    link.OpenResourceManager();
     EXPECT_EQ(link.SearchInstruments(), 0);
     EXPECT_TRUE(window.devices.empty());
     EXPECT_EQ(link.ConnectDevice(), 3);
@@ -97,7 +96,6 @@ TEST_F(InstalledVisaTest, WithoutLibraryEveryCallFailsAndNothingIsFound) {
     EXPECT_EQ(link.WriteDevice("*IDN?\n", 6), VI_ERROR_LIBRARY_NFOUND);
     EXPECT_EQ(link.ReadDevice(buffer, kReplyMax, &count), VI_ERROR_LIBRARY_NFOUND);
     link.DisconnectDevice();
-    link.CloseResourceManager();
 }
 
 TEST_F(InstalledVisaTest, OnlyTheSystemDirectoryCountsAndVisa32ComesFirst) {
@@ -120,7 +118,6 @@ TEST_F(InstalledVisaTest, NamesWinOverOrdinalsAndMissingEntriesFailSafely) {
     EXPECT_EQ(visa.boundCount(), 7);  // all but viSetAttribute
 
     InstrumentLink link(visa, window, "0x0d3f", "0x1141");
-    link.OpenResourceManager();
     ASSERT_EQ(link.SearchInstruments(), 1);
     window.DeviceListSelect(0);
     // viOpen is reached by its name, not by the decoy at ordinal 131.
@@ -139,7 +136,6 @@ TEST_F(InstalledVisaTest, NamesWinOverOrdinalsAndMissingEntriesFailSafely) {
     ASSERT_EQ(link.ReadDevice(buffer, kReplyMax, &count), VI_SUCCESS);
     EXPECT_STREQ(buffer, "FAKE CORP.,K4417F\n");
     link.DisconnectDevice();
-    link.CloseResourceManager();
 }
 
 #ifdef FWSIM_VISA32_PATH
@@ -159,7 +155,6 @@ TEST_F(InstalledVisaTest, SimulatedInstrumentIsFoundAndIdentifiedThroughTheBindi
     EXPECT_EQ(visa.boundCount(), 8);
 
     InstrumentLink link(visa, window, "0x0d3f", "0x1141");
-    link.OpenResourceManager();
     ASSERT_GE(link.SearchInstruments(), 1);
     window.DeviceListSelect(0);
     ASSERT_EQ(link.ConnectDevice(), 0);
@@ -167,7 +162,6 @@ TEST_F(InstalledVisaTest, SimulatedInstrumentIsFoundAndIdentifiedThroughTheBindi
     EXPECT_EQ(IdentifyDevice(link, *FindModel("K4417F"), reply), 5);
     EXPECT_EQ(reply.rfind("ZENTROVA CORP.,K4417F,", 0), 0u) << reply;
     link.DisconnectDevice();
-    link.CloseResourceManager();
 }
 #endif
 

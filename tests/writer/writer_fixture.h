@@ -15,7 +15,7 @@
 #include "instrument/instrument_link.h"
 #include "recording_window.h"
 #include "sim_visa.h"
-#include "ui/error_table.h"
+#include "base/result_code.h"
 
 using Trace = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
@@ -46,6 +46,7 @@ class WriterTest : public ::testing::Test {
         scenario.progressLines = progressLines;
         scenario.faults = std::move(faults);
         clock = VirtualClock();
+        link.reset();  // closes its sessions on the library it came from
         sim = std::make_unique<SimVisa>(scenario, &clock);
         window = RecordingWindow();
         window.onSleep = [this](uint32_t ms) {
@@ -58,7 +59,6 @@ class WriterTest : public ::testing::Test {
             trace.push_back("pump");
         };
         link = std::make_unique<InstrumentLink>(*sim, window, "0x0d3f", "0x1141");
-        link->OpenResourceManager();
         ASSERT_EQ(link->SearchInstruments(), 1);
         window.DeviceListSelect(0);
         ASSERT_EQ(link->ConnectDevice(), kOk);

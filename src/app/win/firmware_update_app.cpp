@@ -12,7 +12,7 @@
 
 namespace {
 
-// The caption the framework gives its own message boxes: the program's name.
+// The caption of the program's own start-up boxes: the program's name.
 constexpr wchar_t kProgramName[] = L"FirmwareUpdate";
 
 // String resource `id` in a message box without owner. The text is Chinese, so it goes

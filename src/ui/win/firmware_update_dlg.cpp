@@ -25,7 +25,7 @@ bool g_moreInfoShown = false;
 CFirmwareUpdateDlg::CFirmwareUpdateDlg(VisaLibrary& visa, const std::string& vid,
                                        const std::string& pid)
     : icon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      core_(visa, *this, vid, pid) {}
+      updater_(std::in_place, visa, *this, vid, pid) {}
 
 INT_PTR CFirmwareUpdateDlg::DoModal() {
     // A Unicode dialog, so that the labels keep the template's full-width colons: an ANSI
@@ -87,7 +87,7 @@ BOOL CFirmwareUpdateDlg::OnInitDialog() {
 
     EnableWindow(GetDlgItem(window_, IDC_UPDATE), FALSE);
     ShowMoreInfo(false);
-    core_.Initialise();
+    updater_->Initialise();
     return TRUE;  // the system sets the initial focus
 }
 
@@ -128,11 +128,11 @@ bool CFirmwareUpdateDlg::OnCommand(int id) {
             // Windows pauses end on timer ticks 15.6 ms apart unless asked otherwise: with a
             // 1 ms timer for this update only, the writer's pauses last what they should.
             ScopedTimerResolution finerPauses;
-            core_.RunUpdate();
+            updater_->RunUpdate();
             return true;
         }
         case IDC_BROWSE:
-            core_.LoadFirmwareFile();
+            updater_->LoadFirmwareFile();
             return true;
         case IDC_HELP_BUTTON:
             help_.Show(kHelpFile);
@@ -144,7 +144,7 @@ bool CFirmwareUpdateDlg::OnCommand(int id) {
         case IDCANCEL:
             // Enter and Esc end the dialog, but never while sections are being written:
             // the update would go on with its window gone.
-            if (core_.CanClose()) EndDialog(window_, id);
+            if (!updater_ || updater_->CanClose()) EndDialog(window_, id);
             return true;
         default:
             return false;
@@ -154,11 +154,11 @@ bool CFirmwareUpdateDlg::OnCommand(int id) {
 bool CFirmwareUpdateDlg::OnClose() {
     // Handled (ignored) while the transfer runs; otherwise the default handling turns the
     // close command into IDCANCEL, which ends the dialog.
-    return !core_.CanClose();
+    return updater_ && !updater_->CanClose();
 }
 
 void CFirmwareUpdateDlg::OnDestroy() {
-    core_.Destroy();
+    updater_.reset();  // closes the resource manager, then frees the sections
     browseFont_.reset();
     logFont_.reset();
 }
@@ -207,8 +207,8 @@ void CFirmwareUpdateDlg::EnableControl(int id, bool enabled) {
 void CFirmwareUpdateDlg::ScrollToEnd(int id) {
     HWND control = GetDlgItem(window_, id);
     UpdateWindow(control);
-    // The vertical scroll limit, as the framework computes it: the range's maximum less
-    // what one page already shows.
+    // Scrolled by the vertical scroll limit: the range's maximum less what one page
+    // already shows.
     int minimum = 0, maximum = 0;
     GetScrollRange(control, SB_VERT, &minimum, &maximum);
     SCROLLINFO info{};

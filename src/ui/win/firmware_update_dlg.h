@@ -1,13 +1,14 @@
 #pragma once
 // The program's only window: the modal dialog of template 102. It routes the buttons to
-// the updater core and gives the core its window services over the real controls.
+// the updater and gives the core its window services over the real controls.
 
+#include <optional>
 #include <string>
 
 #include "ui/win/html_help.h"
 #include "ui/win/win_handles.h"
 #include "ui/window_services.h"
-#include "update/updater_core.h"
+#include "update/updater.h"
 
 class VisaLibrary;
 
@@ -61,5 +62,5 @@ class CFirmwareUpdateDlg : public WindowServices {
     UniqueFont browseFont_;
     UniqueFont logFont_;
     HtmlHelpLauncher help_;
-    UpdaterCore core_;
+    std::optional<Updater> updater_;  // from construction to WM_DESTROY
 };

@@ -1,15 +1,17 @@
-#include "update/update_procedure.h"
+#include "update/updater.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "firmware/file_stream.h"
 #include "firmware/firmware_info.h"
+#include "firmware/firmware_loader.h"
 #include "firmware/model_catalogue.h"
 #include "instrument/identification.h"
 #include "instrument/instrument_link.h"
 #include "ui/control_ids.h"
-#include "ui/error_table.h"
+#include "base/result_code.h"
 #include "ui/log_pane.h"
 #include "ui/window_services.h"
 #include "writer/section_transfer.h"
@@ -39,23 +41,25 @@ std::string ConfirmationText(int32_t found, const char* modelName, const std::st
     return text;
 }
 
+}  // namespace
+
 // Writes every row of the model's table with the file's section at the same position.
-int WriteAllSections(UpdateState& state, const ModelRecord& model) {
-    FirmwareInfo& firmware = state.firmware;
+int Updater::WriteAllSections(const ModelRecord& model) {
+    FirmwareInfo& firmware = firmware_;
     const int total = SectionCount(model);
     int code = kOk;
     firmware.cursor = firmware.sections;
     for (int row = 0; row < total; ++row) {
         char counter[32];
         std::snprintf(counter, sizeof counter, "%d / %d", row + 1, total);
-        state.window.SetControlText(IDC_SECTION_COUNTER, counter);
+        window_.SetControlText(IDC_SECTION_COUNTER, counter);
         // A loaded file has one section per row; should the list ever run short, refuse
         // the file instead of writing from nowhere.
         if (firmware.cursor == nullptr) {
             code = kErrTooFewSections;
             break;
         }
-        code = WriteSection(state.link, state.window, *firmware.cursor, model.sections[row]);
+        code = WriteSection(link_, window_, *firmware.cursor, model.sections[row]);
         if (code != kOk) break;
         firmware.cursor = firmware.cursor->next;
     }
@@ -63,9 +67,9 @@ int WriteAllSections(UpdateState& state, const ModelRecord& model) {
 }
 
 // Everything from the connection to the last section; returns the first failing code.
-int ConnectAndWrite(UpdateState& state, const ModelRecord& model, int32_t found) {
-    WindowServices& window = state.window;
-    InstrumentLink& link = state.link;
+int Updater::ConnectAndWrite(const ModelRecord& model, int32_t found) {
+    WindowServices& window = window_;
+    InstrumentLink& link = link_;
 
     AppendLog(window, "Connect ... ");
     int code = link.ConnectDevice();
@@ -73,7 +77,7 @@ int ConnectAndWrite(UpdateState& state, const ModelRecord& model, int32_t found)
     AppendLog(window, "OK\r\n");
 
     const std::string serial = SerialFromResource(window.DeviceListText(kDeviceTextLimit));
-    const std::string question = ConfirmationText(found, state.firmware.ModelName, serial);
+    const std::string question = ConfirmationText(found, firmware_.ModelName, serial);
     if (window.MessageBox(question, "Confirm Firmware Update", kMbYesNo | kMbIconQuestion) !=
         kIdYes)
         return kErrCancelled;
@@ -95,48 +99,86 @@ int ConnectAndWrite(UpdateState& state, const ModelRecord& model, int32_t found)
     }
     // Any other first answer, a failed one included, is settled by the second.
 
-    BeginBusy(window);
+    BeginBusy();
     AppendLog(window, "Testing ... ");
     code = IdentifyDevice(link, model, reply);
     if (code != kOk) return code;
     AppendLog(window, "OK\r\n");
 
     // A file revision beginning with '0' (or a byte above 0x7F) is written unchecked.
-    if (static_cast<signed char>(state.firmware.ImageRev[0]) > '0') {
+    if (static_cast<signed char>(firmware_.ImageRev[0]) > '0') {
         AppendLog(window, "Check Revision ... ");
-        code = CheckRevisions(state.firmware, model, reply);
+        code = CheckRevisions(firmware_, model, reply);
         if (code != kOk) return code;
         AppendLog(window, "OK\r\n");
     }
 
-    state.transferInProgress = 1;
-    code = WriteAllSections(state, model);
-    state.transferInProgress = 0;
+    transferInProgress_ = 1;
+    code = WriteAllSections(model);
+    transferInProgress_ = 0;
     return code;
 }
 
-}  // namespace
+Updater::Updater(VisaLibrary& visa, WindowServices& window, const std::string& vid,
+                 const std::string& pid)
+    : window_(window), link_(visa, window, vid, pid) {}
 
-void BeginBusy(WindowServices& window) {
-    window.EnableControl(IDC_BROWSE, false);
-    window.EnableControl(IDC_UPDATE, false);
+void Updater::Initialise() {
+    ClearFirmwareInfo(firmware_);
+    transferInProgress_ = 0;
 }
 
-void EndBusy(WindowServices& window) {
-    window.EnableControl(IDC_BROWSE, true);
-    window.EnableControl(IDC_UPDATE, true);
+void Updater::BeginBusy() {
+    window_.EnableControl(IDC_BROWSE, false);
+    window_.EnableControl(IDC_UPDATE, false);
 }
 
-void RunUpdate(UpdateState& state) {
-    WindowServices& window = state.window;
+void Updater::EndBusy() {
+    window_.EnableControl(IDC_BROWSE, true);
+    window_.EnableControl(IDC_UPDATE, true);
+}
+
+void Updater::LoadFirmwareFile() {
+    // Both buttons are disabled while sections are written, but the transfer dispatches
+    // window messages; a click that still got through must not free or rewrite the
+    // sections that are being sent.
+    if (transferInProgress_ != 0) return;
+    window_.EnableControl(IDC_UPDATE, false);
+
+    std::string path;
+    if (!window_.OpenFileDialog(path)) return;
+
+    FileStream file = OpenFirmwareFile(path);  // closed on every way out
+    if (!file.IsOpen()) {
+        window_.MessageBox("Can't open file.", "Open Firmware Revision File", kMbOk | kMbIconHand);
+        return;
+    }
+
+    const int code = ParseAndValidate(file, firmware_, selectedModel_);
+    if (code != kOk) {
+        ReportError(window_, code);
+        return;
+    }
+
+    window_.SetControlText(IDC_MODEL_NAME, firmware_.ModelName);
+    window_.SetControlText(IDC_IMAGE_REV, firmware_.ImageRev);
+    window_.SetControlText(IDC_DESCRIPTION, firmware_.UpdatedDescription);
+    window_.SetControlText(IDC_FILE_PATH, path);
+    window_.EnableControl(IDC_UPDATE, true);
+}
+
+void Updater::RunUpdate() {
+    // A click that got through while sections are written must not start a second run.
+    if (transferInProgress_ != 0) return;
+    WindowServices& window = window_;
     // Update is enabled only by a successful load; without a loaded file there is
     // nothing to compare or write, so the button does nothing at all.
-    if (state.selectedModel == nullptr || state.firmware.sections == nullptr) return;
-    const ModelRecord& model = *state.selectedModel;
+    if (selectedModel_ == nullptr || firmware_.sections == nullptr) return;
+    const ModelRecord& model = *selectedModel_;
 
     ClearLog(window);
     const std::string previous = window.DeviceListText(kDeviceTextLimit);
-    const int32_t found = state.link.SearchInstruments();
+    const int32_t found = link_.SearchInstruments();
     if (found <= 0) {
         window.MessageBox("No instrument found.", "Search Instrument", kMbOk | kMbIconInformation);
         return;
@@ -144,7 +186,7 @@ void RunUpdate(UpdateState& state) {
     const int index = window.DeviceListFind(previous);
     window.DeviceListSelect(index >= 0 ? index : 0);
 
-    const int code = ConnectAndWrite(state, model, found);
+    const int code = ConnectAndWrite(model, found);
     if (code == kOk) {
         AppendLog(window, "--------------- Completed ---------------");
         window.MessageBox("Update is completed\nPlease cycle the power of K4417F!",
@@ -152,6 +194,6 @@ void RunUpdate(UpdateState& state) {
     } else {
         ReportError(window, code);
     }
-    state.link.DisconnectDevice();
-    EndBusy(window);
+    link_.DisconnectDevice();
+    EndBusy();
 }

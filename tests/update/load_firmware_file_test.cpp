@@ -6,13 +6,14 @@
 #include <string>
 
 #include "firmware/firmware_info.h"
-#include "firmware/firmware_loader.h"
 #include "firmware/model_catalogue.h"
 #include "firmware_builder.h"
 #include "recording_window.h"
+#include "sim_visa.h"
 #include "ui/control_ids.h"
 #include "ui/error_table.h"
 #include "ui/log_pane.h"
+#include "update/updater.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ class LoadFirmwareFileTest : public ::testing::Test {
   protected:
     void Choose(const std::string& path) {
         window.filesToChoose.push_back(path);
-        LoadFirmwareFile(window, info, selectedModel);
+        updater.LoadFirmwareFile();
     }
     void LoadValidFile() {
         Choose(valid.path());
@@ -35,8 +36,8 @@ class LoadFirmwareFileTest : public ::testing::Test {
     }
 
     RecordingWindow window;
-    FirmwareInfo info;
-    const ModelRecord* selectedModel = nullptr;
+    SimVisa visa{SimScenario()};
+    Updater updater{visa, window, "0x0d3f", "0x1141"};
     TempFile valid{ValidK4417F().Bytes()};
 };
 
@@ -52,7 +53,7 @@ TEST_F(LoadFirmwareFileTest, ValidFileIsShownAndEnablesUpdate) {
     EXPECT_EQ(window.texts[IDC_DESCRIPTION], "Faster sweep, Fixed Display");
     EXPECT_EQ(window.texts[IDC_FILE_PATH], chosen.path());
     EXPECT_TRUE(window.IsEnabled(IDC_UPDATE));
-    EXPECT_EQ(selectedModel, &ModelCatalogue[0]);
+    EXPECT_EQ(updater.selectedModel(), &ModelCatalogue[0]);
     EXPECT_TRUE(window.boxes.empty());
     EXPECT_EQ(window.Log(), "");
 }
@@ -107,7 +108,7 @@ TEST_F(LoadFirmwareFileTest, UnknownModelLeavesNoModelSelected) {
     other.modelName = "K4417G";
     TempFile bad(ValidK4417F(other).Bytes());
     Choose(bad.path());
-    EXPECT_EQ(selectedModel, nullptr);
+    EXPECT_EQ(updater.selectedModel(), nullptr);
     EXPECT_EQ(window.texts.count(IDC_MODEL_NAME), 0u);
 }
 
