@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/stdio_file.h"
 #include "firmware/model_catalogue.h"
 #include "firmware_builder.h"
 
@@ -19,7 +20,7 @@ std::vector<uint32_t> PayloadsFillingEveryRegion() {
 }
 
 void WarmPageCache(const std::string& path) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+    StdioFile f(std::fopen(path.c_str(), "rb"));
     if (!f) return;
     char chunk[65536];
     while (std::fread(chunk, 1, sizeof chunk, f.get()) == sizeof chunk) {

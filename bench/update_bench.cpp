@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/big_endian.h"
 #include "full_size_file.h"
 #include "heap_counter.h"
 #include "real_sleep_window.h"
@@ -47,11 +48,6 @@ struct ReceivedWrites {
     }
 };
 
-uint32_t BigEndian32(const std::vector<uint8_t>& b, size_t at) {
-    return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) |
-           b[at + 3];
-}
-
 // Walks the successful writes in order: a load frame announces its data blocks, the
 // selection and checksum-length frames one payload each; text commands are recognised by
 // their words.
@@ -70,7 +66,7 @@ ReceivedWrites ClassifyWrites(const SimVisa& sim) {
                    call.bytes[0] == kFrameStart) {
             ++w.frames;
             const uint8_t command = call.bytes[5];
-            if (command == WCMD_LOAD) dataLeft = BigEndian32(call.bytes, 1) - 7;
+            if (command == WCMD_LOAD) dataLeft = LoadBigEndian32(call.bytes.data() + 1) - 7;
             payloadNext = command == WCMD_SELECT_SECTION || command == WCMD_CHECKSUM_LENGTH;
         } else if (call.text().rfind("SYST:UPDATE COUNTER", 0) == 0) {
             ++w.switches;

@@ -20,7 +20,7 @@ extra="$BENCH/windows-pauses.tsv"
 : >"$extra"
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
     x86_64-w64-mingw32-g++-posix -O2 -std=c++17 -static -Isrc bench/win/sleep_bench.cpp \
-        src/ui/win/timer_resolution.cpp -o "$BENCH/sleep_bench.exe"
+        src/ui/win/timer_resolution.cpp src/ui/win/sleep_at_least.cpp src/base/win/module_handle.cpp -o "$BENCH/sleep_bench.exe"
     export WINEPREFIX="$FWU_ROOT/$BENCH/wineprefix"
     source cmake/wine-session.sh
     trap wine_session_stop EXIT

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "firmware/firmware_info.h"
+#include "firmware/firmware_parser.h"
 #include "firmware/memory_stream.h"
 #include "firmware/model_catalogue.h"
 #include "firmware_builder.h"

@@ -4,18 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/unique_handle.h"
-
-namespace {
-
-struct FileTraits {
-    using type = std::FILE*;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type f) noexcept { std::fclose(f); }
-};
-using File = UniqueHandle<FileTraits>;
-
-}  // namespace
+#include "base/stdio_file.h"
 
 std::vector<uint8_t> SimFlash::Read(uint32_t offset, uint32_t count) const {
     if (offset >= bytes_.size()) return {};
@@ -39,7 +28,7 @@ void SimFlash::Program(uint32_t offset, const uint8_t* bytes, size_t count) {
 }
 
 bool SimFlash::Load(const std::string& path, std::string& error) {
-    File file(std::fopen(path.c_str(), "rb"));
+    StdioFile file(std::fopen(path.c_str(), "rb"));
     if (!file) return true;  // nothing kept yet: a new, erased flash
     std::vector<uint8_t> loaded(kSimFlashSize + 1);
     size_t n = std::fread(loaded.data(), 1, loaded.size(), file.get());
@@ -57,7 +46,7 @@ bool SimFlash::Load(const std::string& path, std::string& error) {
 }
 
 bool SimFlash::Save(const std::string& path, std::string& error) const {
-    File file(std::fopen(path.c_str(), "wb"));
+    StdioFile file(std::fopen(path.c_str(), "wb"));
     bool ok = file && std::fwrite(bytes_.data(), 1, bytes_.size(), file.get()) == bytes_.size();
     if (ok) ok = std::fclose(file.release()) == 0;
     if (!ok) error = "cannot write flash file " + path;

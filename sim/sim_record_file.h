@@ -10,14 +10,8 @@
 #include <cstdio>
 #include <string>
 
-#include "base/unique_handle.h"
+#include "base/stdio_file.h"
 #include "sim_visa.h"
-
-struct SimStdioTraits {
-    using type = std::FILE*;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type f) noexcept { std::fclose(f); }
-};
 
 class SimFileRecorder : public SimRecorder {
   public:
@@ -31,5 +25,5 @@ class SimFileRecorder : public SimRecorder {
 
   private:
     void WriteLine(const std::string& line);
-    UniqueHandle<SimStdioTraits> file_;
+    StdioFile file_;
 };

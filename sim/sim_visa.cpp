@@ -4,7 +4,7 @@
 #include <cstring>
 #include <map>
 
-#include "search_expression.h"
+#include "resource_matcher.h"
 #include "sim_instrument.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ui/win/sleep_at_least.h"
 #include "ui/win/timer_resolution.h"
 
 namespace {

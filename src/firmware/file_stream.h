@@ -4,15 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "base/unique_handle.h"
+#include "base/stdio_file.h"
 #include "firmware/firmware_stream.h"
-
-struct StdioFileTraits {
-    using type = std::FILE*;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type f) noexcept { std::fclose(f); }
-};
-using StdioFile = UniqueHandle<StdioFileTraits>;
 
 class FileStream : public FirmwareStream {
   public:

@@ -36,20 +36,3 @@ ImageSection* AppendSection(FirmwareInfo& info) {
     last->next = node;
     return node;
 }
-
-char* TrimBlanks(char* text) {
-    if (!text) return nullptr;
-    // A blank is any byte that is at most 0x20 as a signed char: 0x01-0x20 and 0x80-0xFF.
-    auto isBlank = [](char c) { return static_cast<signed char>(c) <= 0x20; };
-    char* out = text;
-    char* endOfKept = text;  // just after the last non-blank byte copied
-    bool started = false;
-    for (const char* in = text; *in; ++in) {
-        if (!started && isBlank(*in)) continue;
-        started = true;
-        *out++ = *in;
-        if (!isBlank(*in)) endOfKept = out;
-    }
-    *endOfKept = '\0';
-    return text;
-}

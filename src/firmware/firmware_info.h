@@ -5,8 +5,6 @@
 
 #include "base/heap_buffer.h"
 
-class FirmwareStream;
-
 struct ImageSection {
     uint32_t word0 = 0;
     uint32_t word1 = 0;
@@ -39,9 +37,3 @@ struct FirmwareInfo {
 void ClearFirmwareInfo(FirmwareInfo& info);
 // Appends a zero-filled section to the list; nullptr when no memory is left.
 ImageSection* AppendSection(FirmwareInfo& info);
-// Trims bytes 0x01-0x20 and 0x80-0xFF from both ends, in place. Returns `text`.
-char* TrimBlanks(char* text);
-// Reads the section that starts at file offset `start` into `node`.
-bool ReadSection(FirmwareStream& stream, uint64_t start, ImageSection& node);
-// Parses the header and sections: 0, 23 (truncated) or 32 (header value too long).
-int ParseFirmwareFile(FirmwareStream& stream, FirmwareInfo& info);

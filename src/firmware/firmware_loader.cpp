@@ -1,6 +1,8 @@
 #include "firmware/firmware_loader.h"
 
+#include "base/ascii.h"
 #include "firmware/firmware_info.h"
+#include "firmware/firmware_parser.h"
 #include "firmware/model_catalogue.h"
 #include "base/result_code.h"
 
@@ -40,8 +42,7 @@ int ValidateFirmware(FirmwareInfo& info, const ModelRecord& model) {
     // The comparison is lexical on purpose: "1.0.10" sorts before "1.0.6".
     char ownVersion[16] = {};
     for (size_t i = 0; i + 1 < sizeof ownVersion && UTILITY_VERSION[i]; ++i) {
-        char c = UTILITY_VERSION[i];
-        ownVersion[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        ownVersion[i] = UpperAscii(UTILITY_VERSION[i]);
     }
     if (ownVersion[0] == '0') return kOk;
     return CompareBytes(info.UtilityRev, ownVersion) > 0 ? kErrUtilityTooOld : kOk;

@@ -1,6 +1,10 @@
+#include "firmware/firmware_parser.h"
+
 #include <cstdlib>
 #include <cstring>
 
+#include "base/ascii.h"
+#include "base/big_endian.h"
 #include "firmware/firmware_info.h"
 #include "firmware/firmware_stream.h"
 #include "base/result_code.h"
@@ -13,10 +17,6 @@ constexpr uint32_t kFixedFieldBytes = 20;
 // The writer's checksum starts at the length field (offset 8): a section whose length
 // does not even reach past it cannot be transferred.
 constexpr uint32_t kMinimumLength = 8;
-
-uint32_t BigEndian32(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
 
 // The next token of `*cursor` separated by '=' (as strtok with "=" splits): skips leading
 // '=' bytes, ends the token at the next '=' and moves `*cursor` past it. nullptr if none.
@@ -32,11 +32,6 @@ char* NextToken(char** cursor) {
     if (*p) *p++ = '\0';
     *cursor = p;
     return token;
-}
-
-void UpperCase(char* text) {
-    for (; *text; ++text)
-        if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
 }
 
 // The field a header key fills and its size, or nullptr for any other key.
@@ -85,22 +80,40 @@ LineResult HandleHeaderLine(FirmwareInfo& info, char* line) {
     if (!field) return LineResult::kNext;
     size_t length = std::strlen(value);
     if (length >= size) return LineResult::kTooLong;
-    if (!keepCase) UpperCase(value);
+    if (!keepCase) UpperCaseAscii(value);
     std::memcpy(field, value, length + 1);
     return LineResult::kNext;
 }
 
 }  // namespace
 
+char* TrimBlanks(char* text) {
+    if (!text) return nullptr;
+    // A blank is any byte that is at most 0x20 as a signed char: 0x01-0x20 and 0x80-0xFF.
+    auto isBlank = [](char c) { return static_cast<signed char>(c) <= 0x20; };
+    char* out = text;
+    char* endOfKept = text;  // just after the last non-blank byte copied
+    bool started = false;
+    for (const char* in = text; *in; ++in) {
+        if (!started && isBlank(*in)) continue;
+        started = true;
+        *out++ = *in;
+        if (!isBlank(*in)) endOfKept = out;
+    }
+    *endOfKept = '\0';
+    return text;
+}
+
+
 bool ReadSection(FirmwareStream& stream, uint64_t start, ImageSection& node) {
     uint8_t fixed[kFixedFieldBytes];
     if (!stream.Seek(start) || stream.Read(fixed, sizeof fixed) != sizeof fixed) return false;
-    node.word0 = BigEndian32(fixed);
-    node.word1 = BigEndian32(fixed + 4);
-    node.length = BigEndian32(fixed + 8);
+    node.word0 = LoadBigEndian32(fixed);
+    node.word1 = LoadBigEndian32(fixed + 4);
+    node.length = LoadBigEndian32(fixed + 8);
     std::memcpy(node.revision, fixed + 12, 4);
     node.revision[4] = '\0';
-    node.word4 = BigEndian32(fixed + 16);
+    node.word4 = LoadBigEndian32(fixed + 16);
 
     // Refuse a section that cannot lie inside the file before allocating anything: a
     // damaged length field must not make a small file ask for gigabytes.

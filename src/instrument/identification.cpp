@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/ascii.h"
 #include "base/result_code.h"
 #include "firmware/firmware_info.h"
 #include "firmware/model_catalogue.h"
@@ -12,11 +13,6 @@ namespace {
 constexpr char kIdentifyQuery[] = "*IDN?\n";
 constexpr char kSwitchToWriterCommand[] = "SYST:UPDATE COUNTER\n";
 constexpr uint8_t kOemSector = 30;  // the row that is never compared
-
-void UpperCase(std::string& text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-}
 
 // The first field as strtok with "," finds it: leading commas skipped, up to the next comma.
 std::string FirstField(const std::string& text) {
@@ -34,14 +30,13 @@ int IdentifyDevice(InstrumentLink& link, const ModelRecord& model, std::string& 
     uint32_t count = 0;
     if (link.ReadDevice(buffer, kReplyMax, &count) != VI_SUCCESS) return kErrIo;
 
-    std::string text(buffer);  // up to the first zero byte
-    UpperCase(text);
+    const std::string text(buffer);  // up to the first zero byte; ReadDevice upper-cased it
     reply = text;
 
     const std::string first = FirstField(text);
     if (first.empty()) return kErrNoIdentityField;
     std::string maker(model.maker);
-    UpperCase(maker);
+    UpperCaseAscii(maker);
     return first == maker ? kErrNotWriterMode : kOk;
 }
 

@@ -1,5 +1,6 @@
 #include "instrument/instrument_link.h"
 
+#include "base/ascii.h"
 #include "base/result_code.h"
 #include "instrument/search_expression.h"
 #include "ui/window_services.h"
@@ -75,7 +76,6 @@ ViStatus InstrumentLink::ReadDevice(char* buffer, uint32_t max, uint32_t* countR
     if (status != VI_SUCCESS) return status;
 
     buffer[count] = '\0';
-    for (char* p = buffer; *p != '\0'; ++p)
-        if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
+    UpperCaseAscii(buffer);
     return VI_SUCCESS;
 }

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/ascii.h"
+#include "base/big_endian.h"
+#include "base/result_code.h"
 #include "firmware/firmware_info.h"
 #include "firmware/model_catalogue.h"
 #include "instrument/instrument_link.h"
-#include "base/result_code.h"
 #include "ui/log_pane.h"
 #include "ui/window_services.h"
 #include "writer/writer_frame.h"
@@ -26,22 +28,6 @@ constexpr uint32_t kBytesPerFlashLine = 256;
 
 uint64_t RoundUpTo4(uint64_t n) {
     return (n + 3) & ~uint64_t{3};
-}
-
-// One unaligned word, most significant byte first: a plain load and a byte swap, which
-// the compiler turns into single instructions.
-uint32_t LoadBigEndian32(const uint8_t* p) {
-    uint32_t w;
-    std::memcpy(&w, p, sizeof w);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    return w;
-#else
-    return __builtin_bswap32(w);
-#endif
-}
-
-char UpperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 // True when `line` begins with the first `count` characters of `prefix`, letter case

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "firmware/firmware_info.h"
+#include "firmware/firmware_parser.h"
 #include "firmware/memory_stream.h"
 #include "firmware_builder.h"
 #include "base/result_code.h"

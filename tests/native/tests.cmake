@@ -1,35 +1,33 @@
 # fwtool from the command line (native build only): pack a sample, check it, and the
 # exit statuses of damaged files and wrong usage.
-if(TARGET fwtool)
-  set(FWTOOL_DIR ${CMAKE_CURRENT_BINARY_DIR}/fwtool_files)
-  set(EXPECT ${CMAKE_CURRENT_SOURCE_DIR}/native/expect_status.sh)
+set(FWTOOL_DIR ${CMAKE_CURRENT_BINARY_DIR}/fwtool_files)
+set(EXPECT ${CMAKE_CURRENT_SOURCE_DIR}/native/expect_status.sh)
 
-  add_test(NAME fwtool_pack_sample
-           COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/native/make_sample.sh $<TARGET_FILE:fwtool> ${FWTOOL_DIR})
-  set_tests_properties(fwtool_pack_sample PROPERTIES FIXTURES_SETUP fwtool_sample)
+add_test(NAME fwtool_pack_sample
+         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/native/make_sample.sh $<TARGET_FILE:fwtool> ${FWTOOL_DIR})
+set_tests_properties(fwtool_pack_sample PROPERTIES FIXTURES_SETUP fwtool_sample)
 
-  add_test(NAME fwtool_check_packed_file_is_valid
-           COMMAND sh ${EXPECT} 0 $<TARGET_FILE:fwtool> check ${FWTOOL_DIR}/sample.fw)
-  set_tests_properties(fwtool_check_packed_file_is_valid PROPERTIES
-                       FIXTURES_REQUIRED fwtool_sample PASS_REGULAR_EXPRESSION "result: 0 OK\n$")
+add_test(NAME fwtool_check_packed_file_is_valid
+         COMMAND sh ${EXPECT} 0 $<TARGET_FILE:fwtool> check ${FWTOOL_DIR}/sample.fw)
+set_tests_properties(fwtool_check_packed_file_is_valid PROPERTIES
+                     FIXTURES_REQUIRED fwtool_sample PASS_REGULAR_EXPRESSION "result: 0 OK\n$")
 
-  add_test(NAME fwtool_check_last_section_one_byte_short
-           COMMAND sh ${EXPECT} 23 $<TARGET_FILE:fwtool> check ${FWTOOL_DIR}/short.fw)
-  set_tests_properties(fwtool_check_last_section_one_byte_short PROPERTIES
-                       FIXTURES_REQUIRED fwtool_sample
-                       PASS_REGULAR_EXPRESSION "result: 23 The firmware revision file is corrupted.")
+add_test(NAME fwtool_check_last_section_one_byte_short
+         COMMAND sh ${EXPECT} 23 $<TARGET_FILE:fwtool> check ${FWTOOL_DIR}/short.fw)
+set_tests_properties(fwtool_check_last_section_one_byte_short PROPERTIES
+                     FIXTURES_REQUIRED fwtool_sample
+                     PASS_REGULAR_EXPRESSION "result: 23 The firmware revision file is corrupted.")
 
-  add_test(NAME fwtool_check_missing_file
-           COMMAND sh ${EXPECT} 125 $<TARGET_FILE:fwtool> check ${FWTOOL_DIR}/no-such-file.fw)
-  add_test(NAME fwtool_check_without_file
-           COMMAND sh ${EXPECT} 125 $<TARGET_FILE:fwtool> check)
-  add_test(NAME fwtool_unknown_command
-           COMMAND sh ${EXPECT} 125 $<TARGET_FILE:fwtool> verify ${FWTOOL_DIR}/sample.fw)
-  add_test(NAME fwtool_pack_without_sections
-           COMMAND sh ${EXPECT} 125 $<TARGET_FILE:fwtool> pack --model K4417F --image-rev 1
-                   --utility-rev 1.0.6 --description d -o ${FWTOOL_DIR}/none.fw)
-  add_test(NAME fwtool_pack_unknown_region
-           COMMAND sh ${EXPECT} 125 $<TARGET_FILE:fwtool> pack --model K4417F --image-rev 1
-                   --utility-rev 1.0.6 --description d --section boot=${EXPECT} -o ${FWTOOL_DIR}/x.fw)
-  add_test(NAME fwtool_help COMMAND sh ${EXPECT} 0 $<TARGET_FILE:fwtool> --help)
-endif()
+add_test(NAME fwtool_check_missing_file
+         COMMAND sh ${EXPECT} 125 $<TARGET_FILE:fwtool> check ${FWTOOL_DIR}/no-such-file.fw)
+add_test(NAME fwtool_check_without_file
+         COMMAND sh ${EXPECT} 125 $<TARGET_FILE:fwtool> check)
+add_test(NAME fwtool_unknown_command
+         COMMAND sh ${EXPECT} 125 $<TARGET_FILE:fwtool> verify ${FWTOOL_DIR}/sample.fw)
+add_test(NAME fwtool_pack_without_sections
+         COMMAND sh ${EXPECT} 125 $<TARGET_FILE:fwtool> pack --model K4417F --image-rev 1
+                 --utility-rev 1.0.6 --description d -o ${FWTOOL_DIR}/none.fw)
+add_test(NAME fwtool_pack_unknown_region
+         COMMAND sh ${EXPECT} 125 $<TARGET_FILE:fwtool> pack --model K4417F --image-rev 1
+                 --utility-rev 1.0.6 --description d --section boot=${EXPECT} -o ${FWTOOL_DIR}/x.fw)
+add_test(NAME fwtool_help COMMAND sh ${EXPECT} 0 $<TARGET_FILE:fwtool> --help)

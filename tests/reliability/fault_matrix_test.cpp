@@ -20,7 +20,7 @@
 #include "instrument/instrument_link.h"
 #include "ui/control_ids.h"
 #include "ui/error_table.h"
-#include "update_bench.h"
+#include "update_rig.h"
 #include "writer/writer_frame.h"
 
 namespace {
@@ -220,7 +220,7 @@ std::vector<Cell> BuildMatrix(const std::vector<SimCall>& clean) {
 std::string RunCell(const Cell& cell, const std::string& fileBytes, uint64_t cleanEndMs) {
     SimScenario scenario = BenchScenario();
     scenario.faults.push_back(cell.fault);
-    UpdateBench bench(scenario, fileBytes);
+    UpdateRig bench(scenario, fileBytes);
     if (!bench.Load(bench.file.path())) return "the file did not load";
     bench.window.boxes.clear();
     bench.PressUpdate();
@@ -282,7 +282,7 @@ TEST(FaultMatrix, EveryFaultAtEveryInstrumentCallEndsTheRunSafely) {
     const std::string fileBytes = MatrixFile();
 
     // The clean run that the faults are placed in.
-    UpdateBench clean(BenchScenario(), fileBytes);
+    UpdateRig clean(BenchScenario(), fileBytes);
     ASSERT_TRUE(clean.Load(clean.file.path()));
     const size_t before = clean.visa.calls().size();
     clean.PressUpdate();
@@ -315,7 +315,7 @@ TEST(FaultMatrix, EveryFaultAtEveryInstrumentCallEndsTheRunSafely) {
 TEST(FaultMatrix, InstrumentAnsweringEverythingInLowerCaseIsStillUpdated) {
     SimScenario scenario = BenchScenario();
     scenario.instruments[0].lowerCaseReplies = true;
-    UpdateBench bench(scenario, MatrixFile());
+    UpdateRig bench(scenario, MatrixFile());
     ASSERT_TRUE(bench.Load(bench.file.path()));
     bench.PressUpdate();
     EXPECT_TRUE(bench.Completed()) << bench.window.Log();

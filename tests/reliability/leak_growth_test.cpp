@@ -13,7 +13,7 @@
 #include "memory_in_use.h"
 #include "ui/control_ids.h"
 #include "base/result_code.h"
-#include "update_bench.h"
+#include "update_rig.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ TEST(LongSession, ThousandLoadsOfGoodAndBadFilesDoNotGrowTheHeap) {
     std::vector<std::unique_ptr<TempFile>> files;
     for (const Variant& v : variants) files.push_back(std::make_unique<TempFile>(v.bytes));
 
-    UpdateBench bench(BenchScenario(), ValidK4417F().Bytes());
+    UpdateRig bench(BenchScenario(), ValidK4417F().Bytes());
     int64_t afterFirstHundred = 0;
     for (int load = 1; load <= 1000; ++load) {
         const size_t which = static_cast<size_t>(load - 1) % variants.size();
@@ -101,7 +101,7 @@ TEST(LongSession, HundredUpdatesOnOneDialogLeaveNoSessionOpen) {
     K4417FFile second;
     second.imageRev = "2.10.1";
     second.payloadSizes = {48, 40, 40, 200, 120, 24};
-    UpdateBench bench(BenchScenario(), ValidK4417F().Bytes());
+    UpdateRig bench(BenchScenario(), ValidK4417F().Bytes());
     TempFile other(ValidK4417F(second).Bytes());
 
     for (int run = 1; run <= 100; ++run) {
@@ -140,7 +140,7 @@ TEST(LongSession, HundredUpdatesEndingEveryWayDoNotGrowTheHeap) {
         const SimFault& fault = faults[static_cast<size_t>(run - 1) % faults.size()];
         if (fault.callLevel() || fault.section != 0) scenario.faults.push_back(fault);
         {
-            UpdateBench bench(scenario, fileBytes);
+            UpdateRig bench(scenario, fileBytes);
             ASSERT_TRUE(bench.Load(bench.file.path()));
             bench.PressUpdate();
             EXPECT_EQ(bench.Completed(), run % 10 == 1)

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "firmware_builder.h"
-#include "update_bench.h"
+#include "update_rig.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ class ReadOnly {
 
 TEST(FirmwareFileIsOnlyRead, ReadOnlyFileLoadsAndUpdatesAndStaysUnchanged) {
     const std::string bytes = ValidK4417F().Bytes();
-    UpdateBench bench(BenchScenario(), bytes);
+    UpdateRig bench(BenchScenario(), bytes);
     const std::string& path = bench.file.path();
     // A modification time in the past, so that any rewrite would show even on a coarse clock;
     // read back, as the file system keeps it at its own resolution.

@@ -3,19 +3,17 @@
 # directory and works the real window with uidriver (tools/uidriver). Needs Xvfb and a running Wine session
 # (cmake/run-tests.sh starts both).
 
-if(TARGET FirmwareUpdate AND TARGET fwsim_visa32 AND TARGET uidriver)
-  set(FWU_E2E_SCENARIOS
-      string_resource more_info_96dpi more_info_192dpi help_available help_missing
-      missing_visa_library corrupted_file complete_update failure_mid_update
-      close_during_transfer)
-  foreach(scenario ${FWU_E2E_SCENARIOS})
-    add_test(NAME win_e2e_${scenario}
-             COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/e2e.sh ${scenario}
-                     $<TARGET_FILE:FirmwareUpdate> $<TARGET_FILE:uidriver>
-                     $<TARGET_FILE:fwsim_visa32> ${CMAKE_BINARY_DIR}/e2e)
-    # All scenarios share the prefix's system directory (visa32.dll) and its desktop
-    # settings (dots per inch); they must not overlap, nor other tests that change them.
-    set_tests_properties(win_e2e_${scenario} PROPERTIES TIMEOUT 300
-                         RESOURCE_LOCK "visa32;fwu_wine_prefix_state")
-  endforeach()
-endif()
+set(FWU_E2E_SCENARIOS
+    string_resource more_info_96dpi more_info_192dpi help_available help_missing
+    missing_visa_library corrupted_file complete_update failure_mid_update
+    close_during_transfer)
+foreach(scenario ${FWU_E2E_SCENARIOS})
+  add_test(NAME win_e2e_${scenario}
+           COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/e2e.sh ${scenario}
+                   $<TARGET_FILE:FirmwareUpdate> $<TARGET_FILE:uidriver>
+                   $<TARGET_FILE:fwsim_visa32> ${CMAKE_BINARY_DIR}/e2e)
+  # All scenarios share the prefix's system directory (visa32.dll) and its desktop
+  # settings (dots per inch); they must not overlap, nor other tests that change them.
+  set_tests_properties(win_e2e_${scenario} PROPERTIES TIMEOUT 300
+                       RESOURCE_LOCK "visa32;fwu_wine_prefix_state")
+endforeach()

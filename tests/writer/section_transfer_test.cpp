@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "firmware/firmware_info.h"
+#include "firmware/firmware_parser.h"
 #include "firmware/memory_stream.h"
 #include "firmware/model_catalogue.h"
 #include "firmware_builder.h"

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "base/big_endian.h"
 #include "firmware_builder.h"
 
 namespace {
@@ -17,12 +18,6 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     if (!in) return false;
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
-}
-
-uint32_t BigEndian32(const std::string& bytes, size_t at) {
-    uint32_t value = 0;
-    for (size_t i = 0; i < 4; ++i) value = (value << 8) | static_cast<uint8_t>(bytes[at + i]);
-    return value;
 }
 
 }  // namespace
@@ -83,7 +78,7 @@ bool FlashHoldsFirmware(const std::string& flashPath, const std::string& firmwar
             return false;
         }
         // 20 fixed bytes (length at offset 8), the payload, the id and the flag.
-        size_t total = static_cast<size_t>(BigEndian32(firmware, at + 8)) + 6;
+        size_t total = static_cast<size_t>(LoadBigEndian32(reinterpret_cast<const uint8_t*>(firmware.data()) + at + 8)) + 6;
         if (total > firmware.size() - at) {
             report = "firmware file ends inside a section";
             return false;

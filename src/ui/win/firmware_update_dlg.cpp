@@ -9,6 +9,7 @@
 #include "base/scope_exit.h"
 #include "firmware/model_catalogue.h"
 #include "ui/control_ids.h"
+#include "ui/win/sleep_at_least.h"
 #include "ui/win/timer_resolution.h"
 
 namespace {

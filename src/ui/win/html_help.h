@@ -13,6 +13,6 @@ class HtmlHelpLauncher {
     void Load();
 
     bool tried_ = false;
-    UniqueLibrary library_;
+    UniqueModule library_;
     HtmlHelpAFn htmlHelp_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // UniqueHandle traits for the Windows resources the program owns.
 
+#include "base/module_handle.h"
 #include "base/unique_handle.h"
 #include "ui/win/win_api.h"
 
@@ -10,13 +11,6 @@ struct FontTraits {
     static void close(type font) noexcept { DeleteObject(font); }
 };
 using UniqueFont = UniqueHandle<FontTraits>;
-
-struct LibraryTraits {
-    using type = HMODULE;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type module) noexcept { FreeLibrary(module); }
-};
-using UniqueLibrary = UniqueHandle<LibraryTraits>;
 
 struct RegKeyTraits {
     using type = HKEY;

@@ -5,14 +5,6 @@
 #endif
 #include <windows.h>
 
-#include <type_traits>
-
-static_assert(std::is_same<ModuleTraits::type, HMODULE>::value, "HMODULE traits");
-
-void ModuleTraits::close(type module) noexcept {
-    FreeLibrary(module);
-}
-
 namespace {
 
 // The library's full path in the system directory. A bare name would let the loader pick

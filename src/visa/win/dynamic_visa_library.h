@@ -4,18 +4,8 @@
 
 #include <string>
 
-#include "base/unique_handle.h"
+#include "base/module_handle.h"
 #include "visa/visa_library.h"
-
-// HMODULE without windows.h, so that including this header changes no macros for the
-// files that include it.
-struct HINSTANCE__;
-struct ModuleTraits {
-    using type = HINSTANCE__*;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type module) noexcept;  // FreeLibrary
-};
-using UniqueModule = UniqueHandle<ModuleTraits>;
 
 class DynamicVisaLibrary : public VisaLibrary {
   public:

@@ -1,4 +1,4 @@
-#include "update_bench.h"
+#include "update_rig.h"
 
 #include <cstdlib>
 
@@ -14,28 +14,28 @@ SimScenario BenchScenario() {
     return scenario;
 }
 
-UpdateBench::UpdateBench(SimScenario scenario, const std::string& fileBytes)
+UpdateRig::UpdateRig(SimScenario scenario, const std::string& fileBytes)
     : visa(std::move(scenario), &clock), core(visa, window, "0x0d3f", "0x1141"), file(fileBytes) {
     window.onSleep = [this](uint32_t ms) { clock.Advance(ms); };
     core.Initialise();
 }
 
-bool UpdateBench::Load(const std::string& path) {
+bool UpdateRig::Load(const std::string& path) {
     window.filesToChoose.push_back(path);
     core.LoadFirmwareFile();
     return window.IsEnabled(IDC_UPDATE);
 }
 
-void UpdateBench::PressUpdate() {
+void UpdateRig::PressUpdate() {
     window.boxAnswers.push_back(kIdYes);
     core.RunUpdate();
 }
 
-bool UpdateBench::Completed() const {
+bool UpdateRig::Completed() const {
     return window.Log().find(kCompletedLine) != std::string::npos;
 }
 
-int UpdateBench::ReportedCode() const {
+int UpdateRig::ReportedCode() const {
     const std::string log = window.Log();
     const std::string marker = "\r\nError number: ";
     const size_t at = log.rfind(marker);

@@ -1,4 +1,4 @@
-#include "search_expression.h"
+#include "resource_matcher.h"
 
 #include <algorithm>
 #include <bitset>

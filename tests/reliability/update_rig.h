@@ -1,5 +1,5 @@
 #pragma once
-// The bench every reliability test stands on: the dialog's core with a recording window,
+// The rig every reliability test stands on: the dialog's core with a recording window,
 // a simulated instrument on a virtual clock, and a firmware file on disk loaded through
 // the browse button, so that Update is enabled as the operator would find it.
 
@@ -18,11 +18,11 @@ constexpr char kCompletedLine[] = "--------------- Completed ---------------";
 // One instrument in its normal firmware, reporting revisions older than any test file's.
 SimScenario BenchScenario();
 
-class UpdateBench {
+class UpdateRig {
   public:
-    UpdateBench(SimScenario scenario, const std::string& fileBytes);
-    UpdateBench(const UpdateBench&) = delete;
-    UpdateBench& operator=(const UpdateBench&) = delete;
+    UpdateRig(SimScenario scenario, const std::string& fileBytes);
+    UpdateRig(const UpdateRig&) = delete;
+    UpdateRig& operator=(const UpdateRig&) = delete;
 
     // The browse button with `path` chosen; true when Update ended up enabled.
     bool Load(const std::string& path);

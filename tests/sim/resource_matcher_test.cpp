@@ -1,6 +1,6 @@
 // Which resource names a VISA search expression finds.
 
-#include "search_expression.h"
+#include "resource_matcher.h"
 
 #include <gtest/gtest.h>
 
