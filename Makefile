@@ -3,6 +3,9 @@ BUILD   := build
 NATIVE  := $(BUILD)/native
 WIN     := $(BUILD)/win
 ASAN    := $(BUILD)/asan
+# What the sanitized tree builds: every unit-test binary (tests/CMakeLists.txt) and fwtool.
+ASAN_TARGETS := ui_tests firmware_tests app_tests sim_tests instrument_tests writer_tests \
+                update_tests reliability_tests fwtool
 FUZZ_SECONDS ?= 180
 GENERATOR := -G Ninja
 
@@ -11,7 +14,7 @@ GENERATOR := -G Ninja
 all: build
 
 deps:
-	@bash cmake/install-deps.sh
+	@bash scripts/install-deps.sh
 
 native: deps
 	@cmake -S . -B $(NATIVE) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -29,22 +32,21 @@ build: native win
 # only the test binaries and fwtool, which its tests run, are built in this tree.
 asan: deps
 	@cmake -S . -B $(ASAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFWU_SANITIZE=ON >/dev/null
-	@cmake --build $(ASAN) --target $$(cmake --build $(ASAN) --target help | \
-	  sed -n 's/^\([a-z_]*_tests\|fwtool\): .*/\1/p')
+	@cmake --build $(ASAN) --target $(ASAN_TARGETS)
 
 test: build asan
-	@bash cmake/run-tests.sh
+	@bash scripts/run-tests.sh
 
 # libFuzzer targets (clang) for FUZZ_SECONDS each; figures and findings under build/fuzz.
 fuzz: deps
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run_fuzz.sh
 
 run: build
-	@bash cmake/run-demo.sh
+	@bash scripts/run-demo.sh
 
 # Benchmarks, never part of test: one table of figures against their targets.
 bench: deps
-	@bash cmake/run-bench.sh
+	@bash scripts/run-bench.sh
 
 clean:
 	rm -rf $(BUILD)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # One end-to-end scenario of FirmwareUpdate.exe under Wine, worked through its real window
 # by uidriver. Usage: e2e.sh <scenario> <FirmwareUpdate.exe> <uidriver.exe> <visa32.dll> <work root>
-# Expects DISPLAY and a running Wine session (cmake/run-tests.sh); the prefix is
+# Expects DISPLAY and a running Wine session (scripts/run-tests.sh); the prefix is
 # $WINEPREFIX, else build/wineprefix.
 set -euo pipefail
 scenario=$1
@@ -10,7 +10,7 @@ FWU_ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 export WINEPREFIX="${WINEPREFIX:-$FWU_ROOT/build/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-[ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: run through cmake/run-tests.sh"; exit 1; }
+[ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: run through scripts/run-tests.sh"; exit 1; }
 
 system32="$WINEPREFIX/drive_c/windows/system32"
 work="$workroot/$scenario"

@@ -1,7 +1,7 @@
 # End-to-end tests of FirmwareUpdate.exe under Wine: each scenario (e2e.sh) puts the program
 # alone in an empty folder, installs the simulated visa32.dll in the prefix's system
 # directory and works the real window with uidriver (tools/uidriver). Needs Xvfb and a running Wine session
-# (cmake/run-tests.sh starts both).
+# (scripts/run-tests.sh starts both).
 
 set(FWU_E2E_SCENARIOS
     string_resource more_info_96dpi more_info_192dpi help_available help_missing

@@ -15,7 +15,7 @@ for extra in build/asan; do
 done
 unset ASAN_OPTIONS UBSAN_OPTIONS
 
-source cmake/wine-session.sh
+source scripts/wine-session.sh
 trap wine_session_stop EXIT
 wine_session_start virtual
 ctest --test-dir build/win --output-on-failure || status=1

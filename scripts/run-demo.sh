@@ -104,7 +104,7 @@ demo_drive() {
 demo_sample_firmware
 
 export WINEPREFIX="${FWU_WINEPREFIX:-$FWU_ROOT/build/wineprefix}"
-source cmake/wine-session.sh
+source scripts/wine-session.sh
 if [ -n "${DISPLAY:-}" ]; then
     wine_session_start real
     trap wine_session_stop EXIT

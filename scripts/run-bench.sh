@@ -22,7 +22,7 @@ if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/n
     x86_64-w64-mingw32-g++-posix -O2 -std=c++17 -static -Isrc bench/win/sleep_bench.cpp \
         src/ui/win/timer_resolution.cpp src/ui/win/sleep_at_least.cpp src/base/win/module_handle.cpp -o "$BENCH/sleep_bench.exe"
     export WINEPREFIX="$FWU_ROOT/$BENCH/wineprefix"
-    source cmake/wine-session.sh
+    source scripts/wine-session.sh
     trap wine_session_stop EXIT
     echo "Measuring Windows pauses under Wine ..." >&2
     wine_session_start virtual
