@@ -78,14 +78,14 @@ demo_drive() {
     drive() { wine "$driver" "$@" </dev/null >>"$out" 2>&1; }
     : >"$out"
     # Start the program and load the sample file through the open-file dialog.
-    drive "start=$(winpath build/demo/app/FirmwareUpdate.exe)" click=1034 \
-        "open-file=$(winpath build/demo/sample.fw)" expect-text=1038=K4417F \
-        expect-enabled=1009=1 redraw print-rect || return 1
+    drive "start=$(winpath build/demo/app/FirmwareUpdate.exe)" click=IDC_BROWSE \
+        "open-file=$(winpath build/demo/sample.fw)" expect-text=IDC_MODEL_NAME=K4417F \
+        expect-enabled=IDC_UPDATE=1 redraw print-rect || return 1
     rect=$(grep '^rect:' "$out" | tail -1 | cut -d' ' -f2-)
     demo_screenshot build/demo/main-window.png "$rect"
 
     # Show the log, update, confirm, and wait for the completion box.
-    drive attach click-sync=1053 click=1009 \
+    drive attach click-sync=IDC_MORE_INFO click=IDC_UPDATE \
         'box=yes=Are you sure you want to update K4417F SN:TW00012345?=Confirm Firmware Update' \
         'box=ok=Update is completed\nPlease cycle the power of K4417F!=Firmware Update' \
         'expect-log-contains=--------------- Completed ---------------' redraw print-rect || return 1

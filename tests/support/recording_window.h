@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/control_ids.h"
 #include "ui/window_services.h"
 
 struct RecordedBox {
@@ -31,7 +32,7 @@ public:
         return it == enabled.end() || it->second;
     }
     std::string Log() const {
-        auto it = texts.find(1062);
+        auto it = texts.find(IDC_LOG);
         return it == texts.end() ? std::string() : it->second;
     }
 

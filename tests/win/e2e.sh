@@ -56,7 +56,7 @@ JSON
 
 # Loads the firmware file through the "..." button and the open-file dialog.
 load_steps() {
-    echo click=1034 "open-file=$(winpath "$1")"
+    echo click=IDC_BROWSE "open-file=$(winpath "$1")"
 }
 
 completion_box='box=ok=Update is completed\nPlease cycle the power of K4417F!=Firmware Update'
@@ -67,7 +67,7 @@ string_resource)
     # The sockets failure text, read back from the program's resources.
     drive "expect-string=$app=103=Windows sockets \\u555F\\u59CB\\u5931\\u6557\\u3002"
     # The labels' full-width colons survive the resource compiler.
-    drive "start=$app" "expect-wide-text=1005=Device\\uFF1A" send-close wait-exit
+    drive "start=$app" "expect-wide-text=IDC_DEVICE_LABEL=Device\\uFF1A" send-close wait-exit
     ;;
 
 more_info_96dpi | more_info_192dpi)
@@ -88,18 +88,18 @@ more_info_96dpi | more_info_192dpi)
     trap restore EXIT
     wine reg add "$key" /v LogPixels /t REG_DWORD /d $dpi /f </dev/null >/dev/null 2>&1
     # The width must stay as it was through every toggle.
-    drive "start=$app" expect-height=$hidden expect-text=1053="More Info >>" expect-shown=1062=0 \
+    drive "start=$app" expect-height=$hidden expect-text=IDC_MORE_INFO="More Info >>" expect-shown=IDC_LOG=0 \
         expect-width-kept \
-        click-sync=1053 expect-height=$shown expect-text=1053="More Info <<" expect-shown=1062=1 \
+        click-sync=IDC_MORE_INFO expect-height=$shown expect-text=IDC_MORE_INFO="More Info <<" expect-shown=IDC_LOG=1 \
         expect-width-kept \
-        click-sync=1053 expect-height=$hidden expect-text=1053="More Info >>" expect-shown=1062=0 \
-        click-sync=1053 expect-height=$shown expect-width-kept \
+        click-sync=IDC_MORE_INFO expect-height=$hidden expect-text=IDC_MORE_INFO="More Info >>" expect-shown=IDC_LOG=0 \
+        click-sync=IDC_MORE_INFO expect-height=$shown expect-width-kept \
         send-close wait-exit
     ;;
 
 help_available)
     cp "$(dirname "$exe")/UpdateUtilityHelp.chm" "$work/app/"
-    drive "start=$app" expect-windows="HH Parent"=0 click-sync=1010 \
+    drive "start=$app" expect-windows="HH Parent"=0 click-sync=IDC_HELP_BUTTON \
         "wait-windows=HH Parent=K4417F Firmware Update Utility Help" \
         expect-visible send-close wait-exit
     ;;
@@ -108,8 +108,8 @@ help_missing)
     # HTML Help disabled for this run: the registered path and the name both fail to load.
     cp "$(dirname "$exe")/UpdateUtilityHelp.chm" "$work/app/"
     export WINEDLLOVERRIDES="hhctrl.ocx=d;$WINEDLLOVERRIDES"
-    drive "start=$app" click-sync=1010 expect-windows="HH Parent"=0 no-box \
-        click-sync=1010 expect-windows="HH Parent"=0 no-box expect-visible send-close wait-exit
+    drive "start=$app" click-sync=IDC_HELP_BUTTON expect-windows="HH Parent"=0 no-box \
+        click-sync=IDC_HELP_BUTTON expect-windows="HH Parent"=0 no-box expect-visible send-close wait-exit
     ;;
 
 missing_visa_library)
@@ -120,9 +120,9 @@ missing_visa_library)
     done
     trap 'mv "$work"/saved/*.dll "$system32/" 2>/dev/null || true' EXIT
     drive make-firmware="$firmware"=valid
-    drive "start=$app" $(load_steps "$firmware") expect-enabled=1009=1 click=1009 \
-        "box=ok=No instrument found.=Search Instrument" expect-text=1062= \
-        expect-enabled=1009=1 expect-enabled=1034=1 send-close wait-exit
+    drive "start=$app" $(load_steps "$firmware") expect-enabled=IDC_UPDATE=1 click=IDC_UPDATE \
+        "box=ok=No instrument found.=Search Instrument" expect-text=IDC_LOG= \
+        expect-enabled=IDC_UPDATE=1 expect-enabled=IDC_BROWSE=1 send-close wait-exit
     ;;
 
 corrupted_file)
@@ -131,12 +131,12 @@ corrupted_file)
     good="$work/good.bin"
     drive make-firmware="$good"=valid make-firmware="$firmware"=truncated
     # A good file first: its texts must stay when the damaged one is refused.
-    drive "start=$app" $(load_steps "$good") expect-text=1038=K4417F expect-text=1036=2.10.0 \
-        "expect-text=1006=$(winpath "$good")" expect-enabled=1009=1 \
+    drive "start=$app" $(load_steps "$good") expect-text=IDC_MODEL_NAME=K4417F expect-text=IDC_IMAGE_REV=2.10.0 \
+        "expect-text=IDC_FILE_PATH=$(winpath "$good")" expect-enabled=IDC_UPDATE=1 \
         $(load_steps "$firmware") \
         "box=ok=The firmware revision file is corrupted.=Error" \
-        "expect-log-contains=\\r\\nError number: 23" expect-enabled=1009=0 \
-        expect-text=1038=K4417F "expect-text=1006=$(winpath "$good")" \
+        "expect-log-contains=\\r\\nError number: 23" expect-enabled=IDC_UPDATE=0 \
+        expect-text=IDC_MODEL_NAME=K4417F "expect-text=IDC_FILE_PATH=$(winpath "$good")" \
         send-close wait-exit
     ;;
 
@@ -144,11 +144,11 @@ complete_update)
     install_visa
     scenario_json normal
     drive make-firmware="$firmware"=valid=2000,48,48,1030,128,32
-    drive "start=$app" $(load_steps "$firmware") expect-enabled=1009=1 click=1009 \
+    drive "start=$app" $(load_steps "$firmware") expect-enabled=IDC_UPDATE=1 click=IDC_UPDATE \
         "$confirm_box" "$completion_box" \
         "expect-log-contains=Connect ... OK\\r\\nTo Writer ... OK\\r\\nConnect ... OK\\r\\nTesting ... OK\\r\\nCheck Revision ... OK\\r\\n" \
         "expect-log-contains=--------------- Completed ---------------" \
-        "expect-text=1007=6 / 6" expect-enabled=1009=1 expect-enabled=1034=1 print-log \
+        "expect-text=IDC_SECTION_COUNTER=6 / 6" expect-enabled=IDC_UPDATE=1 expect-enabled=IDC_BROWSE=1 print-log \
         send-close wait-exit
     drive check-flash="$flash"="$firmware"
     ;;
@@ -157,9 +157,9 @@ failure_mid_update)
     install_visa
     scenario_json normal '[ { "section": 3, "step": "final", "text": "ERASE NG" } ]'
     drive make-firmware="$firmware"=valid
-    drive "start=$app" $(load_steps "$firmware") click=1009 "$confirm_box" \
-        "wait-log-contains=\\r\\nError number: 17" no-box expect-enabled=1009=1 \
-        "expect-text=1007=3 / 6" expect-enabled=1034=1 print-log send-close wait-exit
+    drive "start=$app" $(load_steps "$firmware") click=IDC_UPDATE "$confirm_box" \
+        "wait-log-contains=\\r\\nError number: 17" no-box expect-enabled=IDC_UPDATE=1 \
+        "expect-text=IDC_SECTION_COUNTER=3 / 6" expect-enabled=IDC_BROWSE=1 print-log send-close wait-exit
     # The first two sections were written before the writer refused the third.
     drive check-flash="$flash"="$firmware"=2
     ;;
@@ -168,8 +168,8 @@ close_during_transfer)
     install_visa
     scenario_json writer
     drive make-firmware="$firmware"=valid=64,48,48,6000,128,32
-    drive "start=$app" $(load_steps "$firmware") click=1009 "$confirm_box" \
-        "wait-text=1007=2 / 6" send-close expect-visible expect-enabled=1009=0 \
+    drive "start=$app" $(load_steps "$firmware") click=IDC_UPDATE "$confirm_box" \
+        "wait-text=IDC_SECTION_COUNTER=2 / 6" send-close expect-visible expect-enabled=IDC_UPDATE=0 \
         "$completion_box" expect-visible \
         "expect-log-contains=Connect ... OK\\r\\nTesting ... OK" \
         send-close wait-exit
