@@ -8,8 +8,8 @@
 
 #include "firmware/file_stream.h"
 #include "firmware/firmware_info.h"
-#include "firmware/firmware_parser.h"
 #include "firmware/firmware_loader.h"
+#include "firmware/firmware_parser.h"
 #include "firmware/memory_stream.h"
 #include "firmware/model_catalogue.h"
 #include "fuzz_check.h"

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/result_code.h"
 #include "firmware/firmware_info.h"
 #include "firmware/firmware_parser.h"
 #include "firmware/memory_stream.h"
@@ -20,7 +21,6 @@
 #include "instrument/instrument_link.h"
 #include "recording_window.h"
 #include "scripted_instrument.h"
-#include "base/result_code.h"
 
 namespace {
 

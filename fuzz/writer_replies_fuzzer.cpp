@@ -10,13 +10,13 @@
 #include <cstring>
 #include <string>
 
+#include "base/result_code.h"
 #include "firmware/firmware_info.h"
 #include "firmware/model_catalogue.h"
 #include "fuzz_check.h"
 #include "instrument/instrument_link.h"
 #include "recording_window.h"
 #include "scripted_instrument.h"
-#include "base/result_code.h"
 #include "writer/section_transfer.h"
 
 namespace {

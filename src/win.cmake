@@ -45,6 +45,8 @@ add_executable(FirmwareUpdate WIN32 ${FWU_APP_WIN_SOURCES} ${FWU_RC})
 target_include_directories(FirmwareUpdate PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${FWU_RES_DIR}
                            ${CMAKE_CURRENT_SOURCE_DIR}/ui/win)
 target_link_libraries(FirmwareUpdate PRIVATE fw_ui_win fwcore fw_visa_win ws2_32)
-target_link_options(FirmwareUpdate PRIVATE -static -mwindows)
+# -municode: the entry point is wWinMain, as the whole dialog layer is UTF-16.
+target_compile_options(FirmwareUpdate PRIVATE -municode)
+target_link_options(FirmwareUpdate PRIVATE -static -mwindows -municode)
 set_target_properties(FirmwareUpdate PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${FWU_BIN_DIR})
 add_dependencies(FirmwareUpdate FirmwareUpdateHelp)

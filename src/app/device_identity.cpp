@@ -10,7 +10,6 @@
 
 const char kDefaultIdentityLine[] = "ABC 3391 4417 02-5C-3E";
 
-
 namespace {
 
 const char kWarningCaption[] = "WARNING:";

@@ -17,7 +17,6 @@ struct DeviceIdentity {
 
 extern const char kDefaultIdentityLine[];
 
-
 // Field `index` of `text` split at `separator`, counting from 0: empty for empty fields
 // and for fields past the end. The text ends at its first zero byte.
 std::string ExtractSubString(const std::string& text, int index, char separator);

@@ -2,13 +2,14 @@
 // One move-only owner for every kind of resource (files, library handles, VISA
 // sessions, fonts, buffers). Each kind supplies a traits type (a handle type that needs
 // more than its value to be closed, such as a VISA session, carries it in `type`):
-//   struct Traits { using type = ...; static type invalid() noexcept; static void close(type) noexcept; };
+//   struct Traits { using type = ...; static type invalid() noexcept; static void close(type)
+//   noexcept; };
 
 #include <utility>
 
 template <typename Traits>
 class UniqueHandle {
-public:
+  public:
     using type = typename Traits::type;
 
     UniqueHandle() noexcept : value_(Traits::invalid()) {}
@@ -40,6 +41,6 @@ public:
         return &value_;
     }
 
-private:
+  private:
     type value_;
 };

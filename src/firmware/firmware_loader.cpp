@@ -1,10 +1,10 @@
 #include "firmware/firmware_loader.h"
 
 #include "base/ascii.h"
+#include "base/result_code.h"
 #include "firmware/firmware_info.h"
 #include "firmware/firmware_parser.h"
 #include "firmware/model_catalogue.h"
-#include "base/result_code.h"
 
 namespace {
 

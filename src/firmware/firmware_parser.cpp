@@ -5,9 +5,9 @@
 
 #include "base/ascii.h"
 #include "base/big_endian.h"
+#include "base/result_code.h"
 #include "firmware/firmware_info.h"
 #include "firmware/firmware_stream.h"
-#include "base/result_code.h"
 
 namespace {
 
@@ -103,7 +103,6 @@ char* TrimBlanks(char* text) {
     *endOfKept = '\0';
     return text;
 }
-
 
 bool ReadSection(FirmwareStream& stream, uint64_t start, ImageSection& node) {
     uint8_t fixed[kFixedFieldBytes];

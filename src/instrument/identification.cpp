@@ -65,7 +65,8 @@ int CheckRevisions(FirmwareInfo& info, const ModelRecord& model, const std::stri
                 row->extractRevision(field.c_str(), instrumentRevision);
             instrumentRevision[sizeof instrumentRevision - 1] = '\0';
             // strcmp compares as unsigned bytes.
-            if (std::strcmp(info.cursor->revision, instrumentRevision) < 0) return kErrInstrumentNewerThanFile;
+            if (std::strcmp(info.cursor->revision, instrumentRevision) < 0)
+                return kErrInstrumentNewerThanFile;
         }
         info.cursor = info.cursor->next;
     }

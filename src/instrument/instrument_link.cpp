@@ -25,8 +25,8 @@ int32_t InstrumentLink::SearchInstruments() {
     ViFindList findList = 0;
     ViUInt32 count = 0;
     ViChar description[VI_FIND_BUFLEN] = {};
-    ViStatus status = visa_.viFindRsrc(resourceManager(), expression_.c_str(), &findList, &count,
-                                       description);
+    ViStatus status =
+        visa_.viFindRsrc(resourceManager(), expression_.c_str(), &findList, &count, description);
     if (status != VI_SUCCESS) return static_cast<int32_t>(count);
     // The find list is of no further use after the search; closing it then keeps sessions
     // from piling up under the resource manager over many searches.
@@ -69,7 +69,8 @@ ViStatus InstrumentLink::WriteDevice(const void* bytes, uint32_t count) {
 
 ViStatus InstrumentLink::ReadDevice(char* buffer, uint32_t max, uint32_t* countRead) {
     ViUInt32 count = 0;
-    ViStatus status = visa_.viRead(instrumentSession(), reinterpret_cast<ViByte*>(buffer), max, &count);
+    ViStatus status =
+        visa_.viRead(instrumentSession(), reinterpret_cast<ViByte*>(buffer), max, &count);
     // A library that claims more than it was allowed must not make us write past the buffer.
     if (count > max) count = max;
     if (countRead != nullptr) *countRead = count;

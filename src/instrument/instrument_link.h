@@ -15,7 +15,7 @@ constexpr uint32_t kIoTimeoutMs = 5000;
 constexpr uint32_t kReplyMax = 255;  // every reply is read into a buffer of kReplyMax + 1
 
 class InstrumentLink {
-public:
+  public:
     // vid and pid are the normalised identity texts ("0x0d3f"). Opens the resource manager
     // (viOpenDefaultRM, status not tested: one that did not open makes every search fail);
     // the destructor closes it, and with it whatever was opened through it.
@@ -39,7 +39,7 @@ public:
     ViSession instrumentSession() const { return instrument_.get().object; }
     ViSession resourceManager() const { return resourceManager_.get().object; }
 
-private:
+  private:
     VisaLibrary& visa_;
     WindowServices& window_;
     std::string expression_;  // empty when the identity does not fit in 49 characters

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/result_code.h"
 #include "firmware/file_stream.h"
 #include "firmware/firmware_info.h"
 #include "firmware/firmware_loader.h"
@@ -11,7 +12,6 @@
 #include "instrument/identification.h"
 #include "instrument/instrument_link.h"
 #include "ui/control_ids.h"
-#include "base/result_code.h"
 #include "ui/log_pane.h"
 #include "ui/window_services.h"
 #include "writer/section_transfer.h"

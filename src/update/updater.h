@@ -18,7 +18,7 @@ struct ModelRecord;
 constexpr uint32_t kSwitchWaitMs = 3500;
 
 class Updater {
-public:
+  public:
     // Opens the VISA resource manager, as the dialog's construction does. Destruction is
     // WM_DESTROY's share: the resource manager is closed first, then the sections freed.
     Updater(VisaLibrary& visa, WindowServices& window, const std::string& vid,
@@ -44,7 +44,7 @@ public:
     InstrumentLink& link() { return link_; }
     int32_t transferInProgress() const { return transferInProgress_; }
 
-private:
+  private:
     int ConnectAndWrite(const ModelRecord& model, int32_t found);
     int WriteAllSections(const ModelRecord& model);
 

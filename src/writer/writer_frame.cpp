@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "instrument/instrument_link.h"
 #include "base/result_code.h"
+#include "instrument/instrument_link.h"
 #include "ui/window_services.h"
 
 // The reset guard is a word the writer recognises even before it has synchronised on the

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <string>
 
+#include "base/result_code.h"
 #include "firmware/firmware_info.h"
 #include "firmware/firmware_parser.h"
 #include "firmware/memory_stream.h"
 #include "firmware_builder.h"
-#include "base/result_code.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
 
 #include <string>
 
+#include "base/result_code.h"
 #include "firmware/firmware_info.h"
-#include "firmware/firmware_parser.h"
 #include "firmware/firmware_loader.h"
+#include "firmware/firmware_parser.h"
 #include "firmware/memory_stream.h"
 #include "firmware/model_catalogue.h"
 #include "firmware_builder.h"
-#include "base/result_code.h"
 
 namespace {
 

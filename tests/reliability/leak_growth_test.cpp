@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "base/result_code.h"
 #include "firmware_builder.h"
 #include "memory_in_use.h"
 #include "ui/control_ids.h"
-#include "base/result_code.h"
 #include "update_rig.h"
 
 namespace {

@@ -23,7 +23,7 @@ struct RecordedBox {
 };
 
 class RecordingWindow : public WindowServices {
-public:
+  public:
     // Control state.
     std::map<int, std::string> texts;
     std::map<int, bool> enabled;  // absent means enabled

@@ -1,7 +1,8 @@
+#include "ui/error_table.h"
+
 #include <gtest/gtest.h>
 
 #include "recording_window.h"
-#include "ui/error_table.h"
 #include "ui/log_pane.h"
 
 TEST(ReportError, CancelIsLoggedWithoutABox) {

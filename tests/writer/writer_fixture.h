@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "base/result_code.h"
 #include "instrument/instrument_link.h"
 #include "recording_window.h"
 #include "sim_visa.h"
-#include "base/result_code.h"
 
 using Trace = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;

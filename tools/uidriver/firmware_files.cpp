@@ -78,7 +78,9 @@ bool FlashHoldsFirmware(const std::string& flashPath, const std::string& firmwar
             return false;
         }
         // 20 fixed bytes (length at offset 8), the payload, the id and the flag.
-        size_t total = static_cast<size_t>(LoadBigEndian32(reinterpret_cast<const uint8_t*>(firmware.data()) + at + 8)) + 6;
+        size_t total = static_cast<size_t>(LoadBigEndian32(
+                           reinterpret_cast<const uint8_t*>(firmware.data()) + at + 8)) +
+                       6;
         if (total > firmware.size() - at) {
             report = "firmware file ends inside a section";
             return false;

@@ -183,17 +183,18 @@ namespace {
 
 // Control ids as the scenarios name them: the dialog's own (control_ids.h) and the system
 // dialogs' that the steps work.
-#define FWU_CONTROL(id) {#id, id}
+#define FWU_CONTROL(id) \
+    { #id, id }
 const struct {
     const char* name;
     int id;
 } kControlNames[] = {
-    FWU_CONTROL(IDC_FILE_GROUP),   FWU_CONTROL(IDC_UPDATE_GROUP),    FWU_CONTROL(IDC_DEVICE_LABEL),
-    FWU_CONTROL(IDC_FILE_PATH),    FWU_CONTROL(IDC_SECTION_COUNTER), FWU_CONTROL(IDC_UPDATE),
-    FWU_CONTROL(IDC_HELP_BUTTON),  FWU_CONTROL(IDC_BROWSE),          FWU_CONTROL(IDC_IMAGE_REV),
-    FWU_CONTROL(IDC_MODEL_NAME),   FWU_CONTROL(IDC_DESCRIPTION),     FWU_CONTROL(IDC_MORE_INFO),
-    FWU_CONTROL(IDC_PROGRESS),     FWU_CONTROL(IDC_FOOTER),          FWU_CONTROL(IDC_LOG),
-    FWU_CONTROL(IDC_SEPARATOR),    FWU_CONTROL(IDC_DEVICE_LIST),
+    FWU_CONTROL(IDC_FILE_GROUP),  FWU_CONTROL(IDC_UPDATE_GROUP),    FWU_CONTROL(IDC_DEVICE_LABEL),
+    FWU_CONTROL(IDC_FILE_PATH),   FWU_CONTROL(IDC_SECTION_COUNTER), FWU_CONTROL(IDC_UPDATE),
+    FWU_CONTROL(IDC_HELP_BUTTON), FWU_CONTROL(IDC_BROWSE),          FWU_CONTROL(IDC_IMAGE_REV),
+    FWU_CONTROL(IDC_MODEL_NAME),  FWU_CONTROL(IDC_DESCRIPTION),     FWU_CONTROL(IDC_MORE_INFO),
+    FWU_CONTROL(IDC_PROGRESS),    FWU_CONTROL(IDC_FOOTER),          FWU_CONTROL(IDC_LOG),
+    FWU_CONTROL(IDC_SEPARATOR),   FWU_CONTROL(IDC_DEVICE_LIST),
 };
 #undef FWU_CONTROL
 
@@ -270,9 +271,8 @@ bool StepRunner::CheckFlash(const Args& args, std::string& error) {
 bool StepRunner::ExpectString(const Args& args, std::string& error) {
     UniqueModule module(LoadLibraryExA(args[0].c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     const wchar_t* text = nullptr;
-    int length = module ? LoadStringW(module.get(), ToInt(args[1]),
-                                      reinterpret_cast<LPWSTR>(&text), 0)
-                        : 0;
+    int length =
+        module ? LoadStringW(module.get(), ToInt(args[1]), reinterpret_cast<LPWSTR>(&text), 0) : 0;
     std::string actual = length > 0 ? Utf8FromWide(text, length) : std::string();
     std::printf("string %s: %s\n", args[1].c_str(), Escape(actual).c_str());
     if (actual != Unescape(args[2])) {

@@ -1,10 +1,11 @@
 #include "app/win/startup_window.h"
 
+#include "ui/win/ansi_text.h"
 #include "ui/win/win_api.h"
 
 int StartupWindow::MessageBox(const std::string& text, const std::string& caption, unsigned style,
                               bool) {
-    return MessageBoxA(nullptr, text.c_str(), caption.c_str(), style);
+    return MessageBoxW(nullptr, WideFromAnsi(text).c_str(), WideFromAnsi(caption).c_str(), style);
 }
 
 void StartupWindow::Sleep(uint32_t ms) {

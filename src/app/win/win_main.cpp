@@ -3,7 +3,7 @@
 
 #include "app/win/firmware_update_app.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     CFirmwareUpdateApp app;
     app.InitInstance();
     return 0;

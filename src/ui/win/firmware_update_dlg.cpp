@@ -4,19 +4,21 @@
 #include <commdlg.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <vector>
 
 #include "base/scope_exit.h"
 #include "firmware/model_catalogue.h"
 #include "ui/control_ids.h"
+#include "ui/win/ansi_text.h"
 #include "ui/win/sleep_at_least.h"
 #include "ui/win/timer_resolution.h"
 
 namespace {
 
 constexpr char kProductName[] = "K4417F Firmware Update Utility";
-constexpr char kFooterNotice[] = "Keep the instrument on while updating.";
-constexpr char kHelpFile[] = "UpdateUtilityHelp.chm";
+constexpr wchar_t kFooterNotice[] = L"Keep the instrument on while updating.";
+constexpr wchar_t kHelpFile[] = L"UpdateUtilityHelp.chm";
 
 // Whether the log pane is shown; it outlives the dialog, for the life of the process.
 bool g_moreInfoShown = false;
@@ -25,12 +27,13 @@ bool g_moreInfoShown = false;
 
 CFirmwareUpdateDlg::CFirmwareUpdateDlg(VisaLibrary& visa, const std::string& vid,
                                        const std::string& pid)
-    : icon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+    : icon_(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       updater_(std::in_place, visa, *this, vid, pid) {}
 
 INT_PTR CFirmwareUpdateDlg::DoModal() {
     // A Unicode dialog, so that the labels keep the template's full-width colons: an ANSI
-    // dialog may have its controls created from text converted to the ANSI code page.
+    // dialog may have its controls created from text converted to the ANSI code page. The
+    // whole dialog layer works in UTF-16 for the same reason.
     return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_FIRMWAREUPDATE_DIALOG),
                            nullptr, StaticDlgProc, reinterpret_cast<LPARAM>(this));
 }
@@ -39,10 +42,10 @@ INT_PTR CALLBACK CFirmwareUpdateDlg::StaticDlgProc(HWND window, UINT message, WP
                                                    LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* dialog = reinterpret_cast<CFirmwareUpdateDlg*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
         dialog->window_ = window;
     }
-    auto* dialog = reinterpret_cast<CFirmwareUpdateDlg*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* dialog = reinterpret_cast<CFirmwareUpdateDlg*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     // Messages before WM_INITDIALOG (WM_SETFONT and the like) get the default handling.
     return dialog ? dialog->DlgProc(message, wParam, lParam) : FALSE;
 }
@@ -69,19 +72,17 @@ INT_PTR CFirmwareUpdateDlg::DlgProc(UINT message, WPARAM wParam, LPARAM) {
 }
 
 LRESULT CFirmwareUpdateDlg::SendItem(int id, UINT message, WPARAM wParam, LPARAM lParam) {
-    return SendDlgItemMessageA(window_, id, message, wParam, lParam);
+    return SendDlgItemMessageW(window_, id, message, wParam, lParam);
 }
 
 BOOL CFirmwareUpdateDlg::OnInitDialog() {
-    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
 
     char caption[96];
     std::snprintf(caption, sizeof caption, "%s Version %s", kProductName, UTILITY_VERSION);
-    SetWindowTextA(window_, caption);
-    char footer[96];
-    std::snprintf(footer, sizeof footer, "%s", kFooterNotice);
-    SetDlgItemTextA(window_, IDC_FOOTER, footer);
+    SetWindowTextW(window_, WideFromAnsi(caption).c_str());
+    SetDlgItemTextW(window_, IDC_FOOTER, kFooterNotice);
 
     browseFont_ = MakeBoldFont(IDC_BROWSE);
     logFont_ = MakeBoldFont(IDC_LOG);
@@ -94,11 +95,11 @@ BOOL CFirmwareUpdateDlg::OnInitDialog() {
 
 UniqueFont CFirmwareUpdateDlg::MakeBoldFont(int id) {
     auto current = reinterpret_cast<HFONT>(SendItem(id, WM_GETFONT));
-    LOGFONTA logFont{};
-    if (!current || GetObjectA(current, sizeof logFont, &logFont) != sizeof logFont)
+    LOGFONTW logFont{};
+    if (!current || GetObjectW(current, sizeof logFont, &logFont) != sizeof logFont)
         return UniqueFont();
     logFont.lfWeight = FW_BOLD;
-    UniqueFont bold(CreateFontIndirectA(&logFont));
+    UniqueFont bold(CreateFontIndirectW(&logFont));
     if (bold) SendItem(id, WM_SETFONT, reinterpret_cast<WPARAM>(bold.get()), TRUE);
     return bold;
 }
@@ -107,7 +108,7 @@ bool CFirmwareUpdateDlg::OnPaint() {
     if (!IsIconic(window_)) return false;  // default painting
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window_, &paint);
-    SendMessageA(window_, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    SendMessageW(window_, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     int iconWidth = GetSystemMetrics(SM_CXICON);
     int iconHeight = GetSystemMetrics(SM_CYICON);
     RECT client;
@@ -182,23 +183,23 @@ void CFirmwareUpdateDlg::ShowMoreInfo(bool shown) {
     // The width stays as it is: scaling it at every toggle would grow it without bound.
     int width = rect.right - rect.left;
     int height = (shown ? 600 : 450) * scale;
-    SetDlgItemTextA(window_, IDC_MORE_INFO, shown ? "More Info <<" : "More Info >>");
+    SetDlgItemTextW(window_, IDC_MORE_INFO, shown ? L"More Info <<" : L"More Info >>");
     SetWindowPos(window_, nullptr, 0, 0, width, height,
                  SWP_NOMOVE | SWP_NOOWNERZORDER | SWP_NOZORDER);
     ShowWindow(GetDlgItem(window_, IDC_LOG), shown ? SW_SHOW : SW_HIDE);
 }
 
 void CFirmwareUpdateDlg::SetControlText(int id, const std::string& text) {
-    SetDlgItemTextA(window_, id, text.c_str());
+    SetDlgItemTextW(window_, id, WideFromAnsi(text).c_str());
 }
 
 std::string CFirmwareUpdateDlg::GetControlText(int id) {
     HWND control = GetDlgItem(window_, id);
-    int length = GetWindowTextLengthA(control);
+    int length = GetWindowTextLengthW(control);
     if (length <= 0) return std::string();
-    std::vector<char> text(static_cast<size_t>(length) + 1);
-    int copied = GetWindowTextA(control, text.data(), length + 1);
-    return std::string(text.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+    std::vector<wchar_t> text(static_cast<size_t>(length) + 1);
+    int copied = GetWindowTextW(control, text.data(), length + 1);
+    return AnsiFromWide(text.data(), copied);
 }
 
 void CFirmwareUpdateDlg::EnableControl(int id, bool enabled) {
@@ -217,7 +218,7 @@ void CFirmwareUpdateDlg::ScrollToEnd(int id) {
     info.fMask = SIF_PAGE;
     if (GetScrollInfo(control, SB_VERT, &info) && info.nPage > 1)
         maximum -= static_cast<int>(info.nPage) - 1;
-    SendMessageA(control, EM_LINESCROLL, 0, maximum);
+    SendMessageW(control, EM_LINESCROLL, 0, maximum);
 }
 
 void CFirmwareUpdateDlg::DeviceListReset() {
@@ -225,12 +226,14 @@ void CFirmwareUpdateDlg::DeviceListReset() {
 }
 
 void CFirmwareUpdateDlg::DeviceListAdd(const std::string& name) {
-    SendItem(IDC_DEVICE_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    const std::wstring wide = WideFromAnsi(name);
+    SendItem(IDC_DEVICE_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 int CFirmwareUpdateDlg::DeviceListFind(const std::string& prefix) {
+    const std::wstring wide = WideFromAnsi(prefix);
     return static_cast<int>(SendItem(IDC_DEVICE_LIST, CB_FINDSTRING, static_cast<WPARAM>(-1),
-                                     reinterpret_cast<LPARAM>(prefix.c_str())));
+                                     reinterpret_cast<LPARAM>(wide.c_str())));
 }
 
 void CFirmwareUpdateDlg::DeviceListSelect(int index) {
@@ -239,9 +242,13 @@ void CFirmwareUpdateDlg::DeviceListSelect(int index) {
 
 std::string CFirmwareUpdateDlg::DeviceListText(int limit) {
     if (limit <= 0) return std::string();
-    std::vector<char> text(static_cast<size_t>(limit), '\0');
-    int copied = GetWindowTextA(GetDlgItem(window_, IDC_DEVICE_LIST), text.data(), limit);
-    return std::string(text.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+    std::vector<wchar_t> text(static_cast<size_t>(limit), L'\0');
+    int copied = GetWindowTextW(GetDlgItem(window_, IDC_DEVICE_LIST), text.data(), limit);
+    std::string narrow = AnsiFromWide(text.data(), copied);
+    // The limit counts bytes of the narrow text, the terminating zero included.
+    if (narrow.size() > static_cast<size_t>(limit - 1))
+        narrow.resize(static_cast<size_t>(limit - 1));
+    return narrow;
 }
 
 void CFirmwareUpdateDlg::ProgressSetRange(uint16_t low, uint16_t high) {
@@ -262,27 +269,28 @@ void CFirmwareUpdateDlg::ProgressStepIt() {
 
 int CFirmwareUpdateDlg::MessageBox(const std::string& text, const std::string& caption,
                                    unsigned style, bool owned) {
-    return MessageBoxA(owned ? window_ : nullptr, text.c_str(), caption.c_str(), style);
+    return MessageBoxW(owned ? window_ : nullptr, WideFromAnsi(text).c_str(),
+                       WideFromAnsi(caption).c_str(), style);
 }
 
 bool CFirmwareUpdateDlg::OpenFileDialog(std::string& path) {
-    char file[MAX_PATH] = "";
-    OPENFILENAMEA dialog{};
+    wchar_t file[MAX_PATH] = L"";
+    OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = window_;
     dialog.lpstrFile = file;
-    dialog.nMaxFile = sizeof file;
+    dialog.nMaxFile = MAX_PATH;
     dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER;
-    if (!GetOpenFileNameA(&dialog)) return false;
-    path = file;
+    if (!GetOpenFileNameW(&dialog)) return false;
+    path = AnsiFromWide(file, static_cast<int>(std::wcslen(file)));
     return true;
 }
 
 void CFirmwareUpdateDlg::PumpMessages() {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
 }
 

@@ -6,13 +6,13 @@
 
 class HtmlHelpLauncher {
   public:
-    void Show(const char* file);
+    void Show(const wchar_t* file);
 
   private:
-    using HtmlHelpAFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+    using HtmlHelpWFn = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
     void Load();
 
     bool tried_ = false;
     UniqueModule library_;
-    HtmlHelpAFn htmlHelp_ = nullptr;
+    HtmlHelpWFn htmlHelp_ = nullptr;
 };

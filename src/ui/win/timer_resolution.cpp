@@ -8,7 +8,7 @@ constexpr unsigned kTimerNoError = 0;  // TIMERR_NOERROR
 }  // namespace
 
 ScopedTimerResolution::ScopedTimerResolution()
-    : winmm_(LoadLibraryExA("winmm.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+    : winmm_(LoadLibraryExW(L"winmm.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
     if (!winmm_) return;
     auto begin = reinterpret_cast<PeriodFn>(
         reinterpret_cast<void*>(GetProcAddress(winmm_.get(), "timeBeginPeriod")));
