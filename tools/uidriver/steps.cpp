@@ -352,13 +352,7 @@ bool StepRunner::ExpectWideText(const Args& args, std::string& error) {
 }
 
 bool StepRunner::ExpectEnabled(const Args& args, std::string& error) {
-    if (!app_.Sync()) return false;
-    bool enabled = IsWindowEnabled(app_.Control(ControlId(args[0]))) != 0;
-    if (enabled != (ToInt(args[1]) != 0)) {
-        error = "control " + args[0] + (enabled ? " is enabled" : " is disabled");
-        return false;
-    }
-    return true;
+    return ExpectState(args, IsWindowEnabled, "enabled", "disabled", error);
 }
 
 // wait-enabled=<id>: the end of a run that reports nothing in a box.
@@ -372,10 +366,15 @@ bool StepRunner::WaitEnabled(const Args& args, std::string& error) {
 }
 
 bool StepRunner::ExpectShown(const Args& args, std::string& error) {
+    return ExpectState(args, IsWindowVisible, "shown", "hidden", error);
+}
+
+bool StepRunner::ExpectState(const Args& args, BOOL(WINAPI* test)(HWND), const char* yes,
+                             const char* no, std::string& error) {
     if (!app_.Sync()) return false;
-    bool shown = IsWindowVisible(app_.Control(ControlId(args[0]))) != 0;
-    if (shown != (ToInt(args[1]) != 0)) {
-        error = "control " + args[0] + (shown ? " is shown" : " is hidden");
+    const bool state = test(app_.Control(ControlId(args[0]))) != 0;
+    if (state != (ToInt(args[1]) != 0)) {
+        error = "control " + args[0] + " is " + (state ? yes : no);
         return false;
     }
     return true;

@@ -61,6 +61,9 @@ class StepRunner {
     bool NeedApp(std::string& error) const;
     bool Click(int id, bool wait, std::string& error);
     bool OpenFile(const std::string& path, bool confirm, std::string& error);
+    // Whether `test` of the control named by args[0] gives args[1] (0 or 1).
+    bool ExpectState(const Args& args, BOOL(WINAPI* test)(HWND), const char* yes, const char* no,
+                     std::string& error);
     // The control named by args[0] reads args[1], within `waitMs`.
     bool ControlReads(const Args& args, DWORD waitMs, std::string& error);
 
