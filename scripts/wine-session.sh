@@ -41,6 +41,13 @@ wine_session_start() {
         done
         [ "$ok" = 1 ] && touch "$WINEPREFIX/.fonts-done-3"
     fi
+    # Wine draws the caption buttons (the close cross) with its Marlett font, which this
+    # Debian build ships (fonts-wine) but does not load from its data folder; it does load
+    # every font in the prefix's Fonts folder. Without it the cross shows as an "r".
+    local marlett=/usr/share/wine/fonts/marlett.ttf fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    if [ -f "$marlett" ] && [ -d "$fonts" ] && [ ! -e "$fonts/marlett.ttf" ]; then
+        cp "$marlett" "$fonts/" || true
+    fi
 }
 
 wine_session_stop() {

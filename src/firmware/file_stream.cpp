@@ -54,6 +54,9 @@ uint64_t FileStream::Position() const {
 
 bool FileStream::Seek(uint64_t offset) {
     if (!file_ || offset > static_cast<uint64_t>(INT64_MAX)) return false;
+    // Already there and no end met: fseek would only drop the buffer and ask the system
+    // again (one seek and one read more for each section of a file read front to back).
+    if (!atEnd_ && Tell64(file_.get()) == static_cast<int64_t>(offset)) return true;
     atEnd_ = false;
     return Seek64(file_.get(), offset, SEEK_SET) == 0;
 }

@@ -85,6 +85,49 @@ LineResult HandleHeaderLine(FirmwareInfo& info, char* line) {
     return LineResult::kNext;
 }
 
+constexpr uint64_t kEndUnknown = UINT64_MAX;
+
+// Reads the section front to back: the fixed fields, then the rest after them, so that a
+// buffered stream serves it in one pass without seeking back. The id and flag bytes are the
+// last two of the section, taken from the buffer once it is read. `fileEnd` spares the seek
+// to the end when the caller has measured it.
+bool ReadSectionAt(FirmwareStream& stream, uint64_t start, uint64_t fileEnd, ImageSection& node) {
+    uint8_t fixed[kFixedFieldBytes];
+    if (!stream.Seek(start) || stream.Read(fixed, sizeof fixed) != sizeof fixed) return false;
+    node.word0 = LoadBigEndian32(fixed);
+    node.word1 = LoadBigEndian32(fixed + 4);
+    node.length = LoadBigEndian32(fixed + 8);
+    std::memcpy(node.revision, fixed + 12, 4);
+    node.revision[4] = '\0';
+    node.word4 = LoadBigEndian32(fixed + 16);
+
+    // Refuse a section that cannot lie inside the file before allocating anything: a
+    // damaged length field must not make a small file ask for gigabytes.
+    const uint64_t total = uint64_t{node.length} + 6;
+    if (node.length < kMinimumLength || total > UINT32_MAX) return false;
+    if (fileEnd == kEndUnknown) {
+        if (!stream.SeekToEnd()) return false;
+        fileEnd = stream.Position();
+    }
+    if (start > fileEnd || total > fileEnd - start) return false;
+
+    node.data = HeapBuffer(static_cast<uint8_t*>(std::malloc(static_cast<size_t>(total))));
+    if (!node.data) return false;
+    // A section shorter than the fixed fields ends inside them; the next one starts there.
+    const size_t head = total < sizeof fixed ? static_cast<size_t>(total) : sizeof fixed;
+    std::memcpy(node.data.get(), fixed, head);
+    if (!stream.Seek(start + head)) return false;
+    // The read overwrites the buffer at once, so only what it does not deliver is zeroed.
+    const size_t got =
+        head + stream.Read(node.data.get() + head, static_cast<size_t>(total) - head);
+    std::memset(node.data.get() + got, 0, static_cast<size_t>(total) - got);
+    node.bytesRead = static_cast<uint32_t>(got);
+    if (node.bytesRead != total) return false;
+    node.id = node.data.get()[total - 2];
+    node.flag = node.data.get()[total - 1];
+    return true;
+}
+
 }  // namespace
 
 char* TrimBlanks(char* text) {
@@ -105,37 +148,7 @@ char* TrimBlanks(char* text) {
 }
 
 bool ReadSection(FirmwareStream& stream, uint64_t start, ImageSection& node) {
-    uint8_t fixed[kFixedFieldBytes];
-    if (!stream.Seek(start) || stream.Read(fixed, sizeof fixed) != sizeof fixed) return false;
-    node.word0 = LoadBigEndian32(fixed);
-    node.word1 = LoadBigEndian32(fixed + 4);
-    node.length = LoadBigEndian32(fixed + 8);
-    std::memcpy(node.revision, fixed + 12, 4);
-    node.revision[4] = '\0';
-    node.word4 = LoadBigEndian32(fixed + 16);
-
-    // Refuse a section that cannot lie inside the file before allocating anything: a
-    // damaged length field must not make a small file ask for gigabytes.
-    const uint64_t total = uint64_t{node.length} + 6;
-    if (node.length < kMinimumLength || total > UINT32_MAX) return false;
-    if (!stream.SeekToEnd()) return false;
-    const uint64_t fileEnd = stream.Position();
-    if (start > fileEnd || total > fileEnd - start) return false;
-
-    uint8_t idAndFlag[2];
-    if (!stream.Seek(start + 4 + node.length) || stream.Read(idAndFlag, 2) != 2) return false;
-    node.id = idAndFlag[0];
-    node.flag = idAndFlag[1];
-
-    if (!stream.Seek(start)) return false;
-    // The read overwrites the buffer at once, so only what it does not deliver is zeroed:
-    // one pass over the section's bytes instead of two.
-    node.data = HeapBuffer(static_cast<uint8_t*>(std::malloc(static_cast<size_t>(total))));
-    if (!node.data) return false;
-    const size_t got = stream.Read(node.data.get(), static_cast<size_t>(total));
-    std::memset(node.data.get() + got, 0, static_cast<size_t>(total) - got);
-    node.bytesRead = static_cast<uint32_t>(got);
-    return node.bytesRead == total;
+    return ReadSectionAt(stream, start, kEndUnknown, node);
 }
 
 int ParseFirmwareFile(FirmwareStream& stream, FirmwareInfo& info) {
@@ -167,7 +180,7 @@ int ParseFirmwareFile(FirmwareStream& stream, FirmwareInfo& info) {
         ImageSection* node = AppendSection(info);
         if (!node) return kErrFileTruncated;
         info.cursor = node;
-        if (!ReadSection(stream, start, *node)) return kErrFileTruncated;
+        if (!ReadSectionAt(stream, start, end, *node)) return kErrFileTruncated;
         start = stream.Position();
     }
     return kOk;

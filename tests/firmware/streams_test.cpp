@@ -63,6 +63,8 @@ TEST_P(FirmwareStreamTest, ReadsAreCountedAndSeekingClearsTheEnd) {
     EXPECT_EQ(s.Read(buffer, 16), 3u);
     EXPECT_EQ(std::string(buffer, 3), "789");
     EXPECT_TRUE(s.AtEnd());
+    ASSERT_TRUE(s.Seek(10));
+    EXPECT_FALSE(s.AtEnd()) << "a seek to where the stream stands clears the end too";
     ASSERT_TRUE(s.Seek(2));
     EXPECT_FALSE(s.AtEnd());
     EXPECT_EQ(s.Read(buffer, 2), 2u);
