@@ -128,7 +128,7 @@ TEST_F(InstalledVisaTest, NamesWinOverOrdinalsAndMissingEntriesFailSafely) {
     EXPECT_NE(visa.viOpen(link.resourceManager(), "x", VI_NULL, 1000, &session), kDecoyStatus);
     EXPECT_EQ(session, 0x77u);
     // The timeout cannot be set: 3, with the session open.
-    EXPECT_EQ(visa.viSetAttribute(session, VI_ATTR_TMO_VALUE, 5000), VI_ERROR_SYSTEM_ERROR);
+    EXPECT_EQ(visa.viSetAttribute(session, VI_ATTR_TMO_VALUE, 5000), VI_ERROR_LIBRARY_NFOUND);
     EXPECT_EQ(link.ConnectDevice(), 3);
     EXPECT_EQ(link.instrumentSession(), 0x77u);
 

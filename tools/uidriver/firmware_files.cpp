@@ -6,7 +6,8 @@
 #include <sstream>
 #include <vector>
 
-#include "firmware_builder.h"
+#include "firmware_writer.h"
+#include "sample_firmware.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
-// The installed VISA library, loaded at run time from the system directory and bound by
-// the standard ordinals. Windows build only.
+// The installed VISA library, loaded at run time from the system directory (or, for the
+// command line, from a given file) and bound by the standard ordinals. Windows build only.
 
 #include <string>
 
@@ -20,8 +20,10 @@ using UniqueModule = UniqueHandle<ModuleTraits>;
 class DynamicVisaLibrary : public VisaLibrary {
   public:
     // Loads visa32.dll, else visa64.dll, from the system directory only. A library that is
-    // missing leaves every call answering VI_ERROR_LIBRARY_NFOUND.
+    // missing, or an entry it lacks, answers VI_ERROR_LIBRARY_NFOUND.
     DynamicVisaLibrary();
+    // Loads the file at `path` (made a full path), bound the same way.
+    explicit DynamicVisaLibrary(const std::string& path);
     DynamicVisaLibrary(const DynamicVisaLibrary&) = delete;
     DynamicVisaLibrary& operator=(const DynamicVisaLibrary&) = delete;
 
@@ -36,10 +38,16 @@ class DynamicVisaLibrary : public VisaLibrary {
     const std::string& path() const {
         return path_;
     }
+    // The full paths tried, separated by ", ".
+    const std::string& tried() const {
+        return tried_;
+    }
     // Entries bound to an address (at most eight).
     int boundCount() const;
 
   private:
+    bool Load(const std::string& path);
+
 #define VISA_WIN_POINTER_TYPE(ordinal, name, params, args) \
     using name##Fn = ViStatus(__stdcall*) params;          \
     name##Fn name##_ = nullptr;
@@ -48,4 +56,5 @@ class DynamicVisaLibrary : public VisaLibrary {
 
     UniqueModule module_;
     std::string path_;
+    std::string tried_;
 };
