@@ -16,7 +16,7 @@
 #include "visa/visa_functions.h"
 
 class VisaLibrary {
-  public:
+public:
     virtual ~VisaLibrary() = default;
 
 #define VISA_DECLARE_METHOD(ordinal, name, params, args) virtual ViStatus name params = 0;
