@@ -7,10 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "firmware/model_catalogue.h"
-#include "instrument/identification.h"
-#include "instrument/instrument_link.h"
-#include "recording_window.h"
+#include "identify_first.h"
 #include "visa/posix/posix_visa_library.h"
 #include "visa/visa_loader.h"
 
@@ -43,17 +40,8 @@ TEST_F(VisaLoaderTest, SimulatedInstrumentIsFoundAndIdentifiedByPathAndThroughTh
         ASSERT_NE(visa, nullptr) << tried;
         EXPECT_EQ(dynamic_cast<PosixVisaLibrary&>(*visa).boundCount(), 8);
 
-        RecordingWindow window;
-        InstrumentLink link(*visa, window, "0x0d3f", "0x1141");
-        link.OpenResourceManager();
-        ASSERT_EQ(link.SearchInstruments(), 1);
-        window.DeviceListSelect(0);
-        ASSERT_EQ(link.ConnectDevice(), 0);
-        std::string reply;
-        EXPECT_EQ(IdentifyDevice(link, *FindModel("K4417F"), reply), 5);
+        const std::string reply = IdentifyFirstInstrument(*visa);
         EXPECT_EQ(reply.rfind("ZENTROVA CORP.,K4417F,", 0), 0u) << reply;
-        link.DisconnectDevice();
-        link.CloseResourceManager();
     }
 }
 
@@ -80,8 +68,7 @@ TEST_F(VisaLoaderTest, MissingEntriesFailTheirCallsWithoutTouchingOutputs) {
     ViSession session = 7;
     ViUInt32 count = 9;
     ViByte buffer[4] = {};
-    EXPECT_EQ(visa->viOpen(rm, "USB0::x::INSTR", VI_NULL, 1000, &session),
-              VI_ERROR_LIBRARY_NFOUND);
+    EXPECT_EQ(visa->viOpen(rm, "USB0::x::INSTR", VI_NULL, 1000, &session), VI_ERROR_LIBRARY_NFOUND);
     EXPECT_EQ(visa->viRead(session, buffer, sizeof buffer, &count), VI_ERROR_LIBRARY_NFOUND);
     EXPECT_EQ(session, 7u);
     EXPECT_EQ(count, 9u);

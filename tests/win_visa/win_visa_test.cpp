@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "firmware/model_catalogue.h"
-#include "instrument/identification.h"
+#include "identify_first.h"
 #include "instrument/instrument_link.h"
 #include "recording_window.h"
+#include "visa/visa_loader.h"
 #include "visa/win/dynamic_visa_library.h"
 
 #undef MessageBox
@@ -142,6 +142,17 @@ TEST_F(InstalledVisaTest, NamesWinOverOrdinalsAndMissingEntriesFailSafely) {
     link.CloseResourceManager();
 }
 
+TEST_F(InstalledVisaTest, CommandLineLoadsTheFileItNamesOrTheSystemLibrary) {
+    std::string tried;
+    EXPECT_EQ(LoadVisaLibrary(ProgramDirectory() + "no-such.dll", tried), nullptr);
+    EXPECT_EQ(tried, ProgramDirectory() + "no-such.dll");
+    EXPECT_EQ(LoadVisaLibrary("", tried), nullptr);
+    EXPECT_EQ(tried, SystemDirectory() + "visa32.dll, " + SystemDirectory() + "visa64.dll");
+    std::unique_ptr<VisaLibrary> visa = LoadVisaLibrary(FakeLibrary(), tried);
+    ASSERT_NE(visa, nullptr) << tried;
+    EXPECT_EQ(static_cast<DynamicVisaLibrary&>(*visa).boundCount(), 7);
+}
+
 #ifdef FWSIM_VISA32_PATH
 // A path from the build (a Unix path) as Wine's Z: drive shows it.
 std::string BuildPath(const char* unixPath) {
@@ -158,16 +169,8 @@ TEST_F(InstalledVisaTest, SimulatedInstrumentIsFoundAndIdentifiedThroughTheBindi
     ASSERT_TRUE(visa.loaded());
     EXPECT_EQ(visa.boundCount(), 8);
 
-    InstrumentLink link(visa, window, "0x0d3f", "0x1141");
-    link.OpenResourceManager();
-    ASSERT_GE(link.SearchInstruments(), 1);
-    window.DeviceListSelect(0);
-    ASSERT_EQ(link.ConnectDevice(), 0);
-    std::string reply;
-    EXPECT_EQ(IdentifyDevice(link, *FindModel("K4417F"), reply), 5);
+    const std::string reply = IdentifyFirstInstrument(visa);
     EXPECT_EQ(reply.rfind("ZENTROVA CORP.,K4417F,", 0), 0u) << reply;
-    link.DisconnectDevice();
-    link.CloseResourceManager();
 }
 #endif
 

@@ -14,24 +14,7 @@ UniqueSharedObject OpenSharedObject(const std::string& file) {
 }
 
 PosixVisaLibrary::PosixVisaLibrary(UniqueSharedObject library) : library_(std::move(library)) {
-#define VISA_POSIX_BIND(ordinal, name, params, args) \
-    name##_ = reinterpret_cast<name##Fn>(dlsym(library_.get(), #name));
-    VISA_FUNCTIONS(VISA_POSIX_BIND)
-#undef VISA_POSIX_BIND
+    Bind([this](int, const char* name) {
+        return reinterpret_cast<Entry>(dlsym(library_.get(), name));
+    });
 }
-
-int PosixVisaLibrary::boundCount() const {
-    int count = 0;
-#define VISA_POSIX_COUNT(ordinal, name, params, args) count += name##_ != nullptr;
-    VISA_FUNCTIONS(VISA_POSIX_COUNT)
-#undef VISA_POSIX_COUNT
-    return count;
-}
-
-#define VISA_POSIX_DEFINE_METHOD(ordinal, name, params, args)   \
-    ViStatus PosixVisaLibrary::name params {                    \
-        if (name##_ == nullptr) return VI_ERROR_LIBRARY_NFOUND; \
-        return name##_ args;                                    \
-    }
-VISA_FUNCTIONS(VISA_POSIX_DEFINE_METHOD)
-#undef VISA_POSIX_DEFINE_METHOD

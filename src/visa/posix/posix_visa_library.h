@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/unique_handle.h"
-#include "visa/visa_library.h"
+#include "visa/bound_visa_library.h"
 
 struct SharedObjectTraits {
     using type = void*;
@@ -14,26 +14,12 @@ struct SharedObjectTraits {
 };
 using UniqueSharedObject = UniqueHandle<SharedObjectTraits>;
 
-class PosixVisaLibrary : public VisaLibrary {
+class PosixVisaLibrary : public BoundVisaLibrary {
   public:
-    // Binds every entry point of `library`, which must be loaded. An entry the library
-    // lacks answers its call with VI_ERROR_LIBRARY_NFOUND.
+    // Binds every entry point of `library`, which must be loaded.
     explicit PosixVisaLibrary(UniqueSharedObject library);
 
-#define VISA_POSIX_DECLARE_METHOD(ordinal, name, params, args) ViStatus name params override;
-    VISA_FUNCTIONS(VISA_POSIX_DECLARE_METHOD)
-#undef VISA_POSIX_DECLARE_METHOD
-
-    // Entries bound to an address (at most eight).
-    int boundCount() const;
-
   private:
-#define VISA_POSIX_POINTER_TYPE(ordinal, name, params, args) \
-    using name##Fn = ViStatus(*) params;                     \
-    name##Fn name##_ = nullptr;
-    VISA_FUNCTIONS(VISA_POSIX_POINTER_TYPE)
-#undef VISA_POSIX_POINTER_TYPE
-
     UniqueSharedObject library_;
 };
 

@@ -66,28 +66,8 @@ bool DynamicVisaLibrary::Load(const std::string& path) {
     module_.reset(LoadLibraryFile(path));
     if (!module_) return false;
     path_ = path;
-#define VISA_WIN_BIND(ordinal, name, params, args) \
-    name##_ = reinterpret_cast<name##Fn>(          \
-        reinterpret_cast<void (*)()>(BindEntry(module_.get(), ordinal, #name)));
-    VISA_FUNCTIONS(VISA_WIN_BIND)
-#undef VISA_WIN_BIND
+    Bind([this](int ordinal, const char* name) {
+        return reinterpret_cast<Entry>(BindEntry(module_.get(), static_cast<WORD>(ordinal), name));
+    });
     return true;
 }
-
-int DynamicVisaLibrary::boundCount() const {
-    int count = 0;
-#define VISA_WIN_COUNT(ordinal, name, params, args) count += name##_ != nullptr;
-    VISA_FUNCTIONS(VISA_WIN_COUNT)
-#undef VISA_WIN_COUNT
-    return count;
-}
-
-// A missing library, or a library that lacks the entry, answers with "library not found";
-// never a call through a null pointer.
-#define VISA_WIN_DEFINE_METHOD(ordinal, name, params, args)     \
-    ViStatus DynamicVisaLibrary::name params {                  \
-        if (name##_ == nullptr) return VI_ERROR_LIBRARY_NFOUND; \
-        return name##_ args;                                    \
-    }
-VISA_FUNCTIONS(VISA_WIN_DEFINE_METHOD)
-#undef VISA_WIN_DEFINE_METHOD

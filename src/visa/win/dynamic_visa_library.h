@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/unique_handle.h"
-#include "visa/visa_library.h"
+#include "visa/bound_visa_library.h"
 
 // HMODULE without windows.h, so that including this header changes no macros for the
 // files that include it.
@@ -17,7 +17,7 @@ struct ModuleTraits {
 };
 using UniqueModule = UniqueHandle<ModuleTraits>;
 
-class DynamicVisaLibrary : public VisaLibrary {
+class DynamicVisaLibrary : public BoundVisaLibrary {
   public:
     // Loads visa32.dll, else visa64.dll, from the system directory only. A library that is
     // missing, or an entry it lacks, answers VI_ERROR_LIBRARY_NFOUND.
@@ -27,33 +27,14 @@ class DynamicVisaLibrary : public VisaLibrary {
     DynamicVisaLibrary(const DynamicVisaLibrary&) = delete;
     DynamicVisaLibrary& operator=(const DynamicVisaLibrary&) = delete;
 
-#define VISA_WIN_DECLARE_METHOD(ordinal, name, params, args) ViStatus name params override;
-    VISA_FUNCTIONS(VISA_WIN_DECLARE_METHOD)
-#undef VISA_WIN_DECLARE_METHOD
-
-    bool loaded() const {
-        return module_.valid();
-    }
+    bool loaded() const { return module_.valid(); }
     // Full path of the loaded library; empty when none was found.
-    const std::string& path() const {
-        return path_;
-    }
+    const std::string& path() const { return path_; }
     // The full paths tried, separated by ", ".
-    const std::string& tried() const {
-        return tried_;
-    }
-    // Entries bound to an address (at most eight).
-    int boundCount() const;
+    const std::string& tried() const { return tried_; }
 
   private:
     bool Load(const std::string& path);
-
-#define VISA_WIN_POINTER_TYPE(ordinal, name, params, args) \
-    using name##Fn = ViStatus(__stdcall*) params;          \
-    name##Fn name##_ = nullptr;
-    VISA_FUNCTIONS(VISA_WIN_POINTER_TYPE)
-#undef VISA_WIN_POINTER_TYPE
-
     UniqueModule module_;
     std::string path_;
     std::string tried_;
