@@ -4,11 +4,9 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
-#include "sim_record_file.h"
-#include "sim_visa.h"
+#include "sim_library.h"
 
 namespace {
 
@@ -20,32 +18,10 @@ std::string EnvironmentText(const char* name) {
     return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
 }
 
-class DllState {
-  public:
-    DllState() : recorder_(EnvironmentText("FWSIM_RECORD")) {
-        SimScenario scenario = SimScenario::SingleInstrument();
-        std::string path = EnvironmentText("FWSIM_SCENARIO");
-        std::string error;
-        if (!path.empty() && !SimScenario::FromFile(path, scenario, error)) {
-            // A broken scenario must not pass for an instrument: every call fails.
-            recorder_.OnError(error);
-            return;
-        }
-        clock_ = std::make_unique<SteadyClock>(scenario.timeoutScale);
-        visa_ = std::make_unique<SimVisa>(std::move(scenario), clock_.get());
-        visa_->setRecorder(&recorder_);
-    }
-    SimVisa* visa() { return visa_.get(); }
-
-  private:
-    SimFileRecorder recorder_;
-    std::unique_ptr<SteadyClock> clock_;
-    std::unique_ptr<SimVisa> visa_;
-};
-
 SimVisa* Visa() {
-    static DllState state;  // created at the first call, after the caller set the environment
-    return state.visa();
+    // Created at the first call, after the caller set the environment.
+    static SimLibrary library(EnvironmentText("FWSIM_SCENARIO"), EnvironmentText("FWSIM_RECORD"));
+    return library.visa();
 }
 
 }  // namespace

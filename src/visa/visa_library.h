@@ -3,7 +3,10 @@
 //
 // Implementations:
 //  - the Windows binding (visa/win/), which loads the installed VISA library at run time;
+//  - the POSIX binding (visa/posix/), the same for a Linux shared library (dlopen);
 //  - the simulated instrument (sim/), used in-process by the tests.
+// The two bindings are the backends of LoadVisaLibrary; visa_loader.h says what each
+// must provide.
 //
 // Contract, as the program relies on it: every call returns 0 exactly when it succeeded;
 // any other status (errors and positive completion codes alike) is a failure. Outputs are

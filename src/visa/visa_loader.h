@@ -12,6 +12,24 @@
 // Returns nullptr when no library could be loaded; `tried` then names, separated by
 // ", ", every file that was tried. A library that loads but lacks an entry point is
 // returned all the same: that call then fails with VI_ERROR_LIBRARY_NFOUND.
+//
+// Backends. Exactly one backend is linked into a build, as the target fw_visa_loader
+// (visa/win/visa_win.cmake or visa/posix/visa_posix.cmake). A backend provides:
+//  - LoadVisaLibrary itself, with the search order above for its platform. It may be
+//    called from several threads at once (one per instrument) and keeps no state
+//    between calls: each call loads the library again and hands over the handle.
+//  - A VisaLibrary that owns the library handle (UniqueHandle with the platform's
+//    close traits; the library is unloaded when the object is destroyed) and binds the
+//    eight entry points of VISA_FUNCTIONS (visa_functions.h) once, when it is made.
+//    Names and parameter types come from that list only; the calling convention is
+//    the platform's standard one for VISA (__stdcall on 32-bit Windows, the C
+//    convention elsewhere).
+//  - Calls forwarded unchanged: arguments, outputs and status are the library's own;
+//    an entry the library lacks answers VI_ERROR_LIBRARY_NFOUND and writes no output.
+//  - On failure, `tried` in the form the platform's user would type: full paths on
+//    Windows, the names given to dlopen on Linux.
+// Adding a platform: a folder visa/<platform>/ with its .cmake file defining
+// fw_visa_loader, included from src/CMakeLists.txt for that platform.
 
 #include <memory>
 #include <string>

@@ -1,6 +1,8 @@
 #pragma once
 // The VISA types and status values the program uses, with the widths of the standard
-// library's own declarations (ViAttrState is pointer-sized on 64-bit Windows).
+// library's own declarations: every integer type 32 bits wide on 32- and 64-bit Windows
+// and on LP64 Linux alike, except ViAttrState, which is pointer-sized (64 bits on 64-bit
+// Windows and on LP64 Linux).
 
 #include <cstdint>
 
@@ -14,6 +16,11 @@ using ViAttrState = uintptr_t;
 using ViAccessMode = uint32_t;
 using ViChar = char;
 using ViByte = unsigned char;
+
+static_assert(sizeof(ViStatus) == 4 && sizeof(ViUInt32) == 4 && sizeof(ViObject) == 4 &&
+                  sizeof(ViAttr) == 4 && sizeof(ViAccessMode) == 4,
+              "VISA integers are 32 bits on every platform");
+static_assert(sizeof(ViAttrState) == sizeof(void*), "ViAttrState is pointer-sized");
 
 constexpr ViStatus VI_SUCCESS = 0;
 constexpr ViStatus VI_SUCCESS_TERM_CHAR = 0x3FFF0005;

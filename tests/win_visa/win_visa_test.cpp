@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "firmware/model_catalogue.h"
-#include "instrument/identification.h"
+#include "identify_first.h"
 #include "instrument/instrument_link.h"
 #include "recording_window.h"
+#include "visa/visa_loader.h"
 #include "visa/win/dynamic_visa_library.h"
 
 #undef MessageBox
@@ -125,7 +125,7 @@ TEST_F(InstalledVisaTest, NamesWinOverOrdinalsAndMissingEntriesFailSafely) {
     EXPECT_NE(visa.viOpen(link.resourceManager(), "x", VI_NULL, 1000, &session), kDecoyStatus);
     EXPECT_EQ(session, 0x77u);
     // The timeout cannot be set: 3, with the session open.
-    EXPECT_EQ(visa.viSetAttribute(session, VI_ATTR_TMO_VALUE, 5000), VI_ERROR_SYSTEM_ERROR);
+    EXPECT_EQ(visa.viSetAttribute(session, VI_ATTR_TMO_VALUE, 5000), VI_ERROR_LIBRARY_NFOUND);
     EXPECT_EQ(link.ConnectDevice(), 3);
     EXPECT_EQ(link.instrumentSession(), 0x77u);
 
@@ -136,6 +136,17 @@ TEST_F(InstalledVisaTest, NamesWinOverOrdinalsAndMissingEntriesFailSafely) {
     ASSERT_EQ(link.ReadDevice(buffer, kReplyMax, &count), VI_SUCCESS);
     EXPECT_STREQ(buffer, "FAKE CORP.,K4417F\n");
     link.DisconnectDevice();
+}
+
+TEST_F(InstalledVisaTest, CommandLineLoadsTheFileItNamesOrTheSystemLibrary) {
+    std::string tried;
+    EXPECT_EQ(LoadVisaLibrary(ProgramDirectory() + "no-such.dll", tried), nullptr);
+    EXPECT_EQ(tried, ProgramDirectory() + "no-such.dll");
+    EXPECT_EQ(LoadVisaLibrary("", tried), nullptr);
+    EXPECT_EQ(tried, SystemDirectory() + "visa32.dll, " + SystemDirectory() + "visa64.dll");
+    std::unique_ptr<VisaLibrary> visa = LoadVisaLibrary(FakeLibrary(), tried);
+    ASSERT_NE(visa, nullptr) << tried;
+    EXPECT_EQ(static_cast<DynamicVisaLibrary&>(*visa).boundCount(), 7);
 }
 
 #ifdef FWSIM_VISA32_PATH
@@ -154,14 +165,8 @@ TEST_F(InstalledVisaTest, SimulatedInstrumentIsFoundAndIdentifiedThroughTheBindi
     ASSERT_TRUE(visa.loaded());
     EXPECT_EQ(visa.boundCount(), 8);
 
-    InstrumentLink link(visa, window, "0x0d3f", "0x1141");
-    ASSERT_GE(link.SearchInstruments(), 1);
-    window.DeviceListSelect(0);
-    ASSERT_EQ(link.ConnectDevice(), 0);
-    std::string reply;
-    EXPECT_EQ(IdentifyDevice(link, *FindModel("K4417F"), reply), 5);
+    const std::string reply = IdentifyFirstInstrument(visa);
     EXPECT_EQ(reply.rfind("ZENTROVA CORP.,K4417F,", 0), 0u) << reply;
-    link.DisconnectDevice();
 }
 #endif
 

@@ -1,6 +1,7 @@
 // fwtool check: the browse button's checks on one file, with what the parser read.
+#include <CLI/CLI.hpp>
 #include <cstdio>
-#include <cstring>
+#include <memory>
 #include <string>
 
 #include "commands.h"
@@ -51,40 +52,35 @@ void PrintReport(const char* path, const FirmwareInfo& info, const ModelRecord* 
                     Printable(s->revision).c_str(), s->bytesRead, RegionName(model, s->id));
 }
 
-}  // namespace
-
-void PrintCheckHelp(std::FILE* out) {
-    std::fprintf(out,
-                 "usage: fwtool check FILE\n"
-                 "\n"
-                 "Parses FILE, finds its model in the catalogue and validates it with the\n"
-                 "update utility's own code, then prints the header, one line per section\n"
-                 "and last 'result: <code> <message>' (message 'OK' for code 0).\n"
-                 "\n"
-                 "exit status: the result code (0 = the utility accepts the file),\n"
-                 "             125 when FILE cannot be opened or the usage is wrong.\n");
-}
-
-int RunCheck(int argc, char** argv) {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        PrintCheckHelp(stdout);
-        return 0;
-    }
-    if (argc != 2) {
-        PrintCheckHelp(stderr);
-        return kExitUsage;
-    }
-    const char* path = argv[1];
+// The checks themselves; the exit status is the result code.
+int RunCheck(const std::string& path) {
     FileStream file = OpenFirmwareFile(path);
     if (!file.IsOpen()) {
-        std::fprintf(stderr, "fwtool: cannot open '%s'\n", path);
+        std::fprintf(stderr, "fwtool: cannot open '%s'\n", path.c_str());
         return kExitUsage;
     }
     FirmwareInfo info;
     const ModelRecord* model = nullptr;
     int code = ParseAndValidate(file, info, model);
-    PrintReport(path, info, model);
+    PrintReport(path.c_str(), info, model);
     const char* message = code == kOk ? "OK" : kErrorTable[code].message;
     std::printf("result: %d %s\n", code, message);
-    return code;
+    return ExitStatusFromResult(code);
+}
+
+}  // namespace
+
+void AddCheckCommand(CLI::App& app, int& exitStatus) {
+    CLI::App* check =
+        app.add_subcommand("check", "parse and validate FILE exactly as the update utility does");
+    check->footer(
+        "Parses FILE, finds its model in the catalogue and validates it with the\n"
+        "update utility's own code, then prints the header, one line per section\n"
+        "and last 'result: <code> <message>' (message 'OK' for code 0).\n"
+        "\n"
+        "exit status: the result code (0 = the utility accepts the file),\n"
+        "             125 when FILE cannot be opened or the usage is wrong.");
+    auto path = std::make_shared<std::string>();
+    check->add_option("FILE", *path, "firmware revision file")->required();
+    check->callback([path, &exitStatus] { exitStatus = RunCheck(*path); });
 }

@@ -1,13 +1,26 @@
 #pragma once
-// fwtool's commands. Each returns the process exit status.
+// fwtool's commands. main.cpp builds the one CLI::App and hands it to every Add...Command
+// below, in the order the commands appear in `fwtool --help`. Each command lives in its own
+// file (<name>_command.cpp) and its Add...Command:
+//   - adds the subcommand with its options, description and footer to `app`, so that
+//     `fwtool <name> --help` is generated from them;
+//   - sets the subcommand's callback, which runs the command after the whole command line
+//     parsed and stores the process exit status (exit_status.h) in `exitStatus`.
+// Options are parsed into state the callback owns (captured by value or in a shared_ptr),
+// never into globals: commands may run on several threads. A parse error never reaches a
+// callback; main turns it into kExitUsage.
+// A new command declares its Add...Command here and main.cpp calls it.
 
-#include <cstdio>
+#include <string>
 
-// Exit status for a usage error or a file that cannot be opened or written.
-constexpr int kExitUsage = 125;
+#include "exit_status.h"
 
-int RunCheck(int argc, char** argv);  // argv[0] is "check"
-int RunPack(int argc, char** argv);   // argv[0] is "pack"
+namespace CLI {
+class App;
+}
 
-void PrintCheckHelp(std::FILE* out);
-void PrintPackHelp(std::FILE* out);
+void AddCheckCommand(CLI::App& app, int& exitStatus);
+void AddPackCommand(CLI::App& app, int& exitStatus);
+
+// Prints "fwtool <command>: <message>" and the hint to --help on stderr; returns kExitUsage.
+int UsageError(const char* command, const std::string& message);

@@ -1,39 +1,32 @@
 // fwtool: checks firmware revision files the way the update utility does, and packs
 // payload files into new ones.
+#include <CLI/CLI.hpp>
 #include <cstdio>
-#include <cstring>
 
 #include "commands.h"
 
-namespace {
-
-void PrintHelp(std::FILE* out) {
-    std::fprintf(out,
-                 "usage: fwtool <command> [options]\n"
-                 "\n"
-                 "commands:\n"
-                 "  check FILE   parse and validate FILE exactly as the update utility does\n"
-                 "  pack ...     build a firmware revision file from payload files\n"
-                 "\n"
-                 "fwtool <command> --help shows a command's options.\n");
+int UsageError(const char* command, const std::string& message) {
+    std::fprintf(stderr, "fwtool %s: %s\nRun with --help for more information.\n", command,
+                 message.c_str());
+    return kExitUsage;
 }
 
-}  // namespace
-
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        PrintHelp(stderr);
-        return kExitUsage;
+    CLI::App app(
+        "Checks firmware revision files exactly as the K4417F update utility does,\n"
+        "and builds them from payload files.",
+        "fwtool");
+    app.require_subcommand(1);
+    app.footer(std::string("fwtool <command> --help shows a command's options.\n\n") +
+               kExitStatusHelp);
+    int exitStatus = kExitOk;
+    AddCheckCommand(app, exitStatus);
+    AddPackCommand(app, exitStatus);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        // --help is the one "error" that succeeds; every other parse error is a usage error.
+        return app.exit(error) == 0 ? kExitOk : kExitUsage;
     }
-    const char* command = argv[1];
-    if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0 ||
-        std::strcmp(command, "help") == 0) {
-        PrintHelp(stdout);
-        return 0;
-    }
-    if (std::strcmp(command, "check") == 0) return RunCheck(argc - 1, argv + 1);
-    if (std::strcmp(command, "pack") == 0) return RunPack(argc - 1, argv + 1);
-    std::fprintf(stderr, "fwtool: unknown command '%s'\n\n", command);
-    PrintHelp(stderr);
-    return kExitUsage;
+    return exitStatus;
 }

@@ -1,17 +1,18 @@
 // fwtool pack: builds a firmware revision file from a header and payload files, filling
 // each section's length, id, flag and revision.
+#include <CLI/CLI.hpp>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "base/unique_handle.h"
 #include "commands.h"
 #include "firmware/file_stream.h"
 #include "firmware/model_catalogue.h"
+#include "firmware_writer.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ struct PackOptions {
     std::string model, imageRev, utilityRev, description, revsNotSupport, output;
     bool haveRevsNotSupport = false;
     bool crlf = false;
-    std::vector<PackSection> sections;
+    std::vector<std::string> sectionArgs;
 };
 
 std::string Lower(std::string s) {
@@ -100,40 +101,26 @@ bool ParseSectionArgument(const std::string& arg, const ModelRecord& model, int 
     return true;
 }
 
-void PutBigEndian(std::string& out, uint32_t value) {
-    out.push_back(static_cast<char>(value >> 24));
-    out.push_back(static_cast<char>(value >> 16));
-    out.push_back(static_cast<char>(value >> 8));
-    out.push_back(static_cast<char>(value));
-}
-
-bool ReadWholeFile(const std::string& path, std::string& out) {
-    StdioFile f(std::fopen(path.c_str(), "rb"));
-    if (!f) return false;
-    out.clear();
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) out.append(buffer, n);
-    return !std::ferror(f.get());
-}
-
-// One section as stored in the file: the length counts offsets 4 up to the id byte, the
-// checksum length (word1) equals it, and the flag is set.
-bool AppendSectionBytes(std::string& file, const PackSection& s, const std::string& payload,
-                        std::string& error) {
-    if (payload.size() > UINT32_MAX - 22) {
-        error = "payload '" + s.payloadPath + "' is too large";
-        return false;
+// The sections in the order they are written: the model's table order, then ids outside
+// the table in the order given.
+bool OrderedSections(const std::vector<std::string>& args, const ModelRecord& model,
+                     std::vector<PackSection>& ordered, std::string& error) {
+    const int rows = SectionCount(model);
+    std::vector<PackSection> given;
+    for (size_t i = 0; i < args.size(); ++i) {
+        PackSection s;
+        if (!ParseSectionArgument(args[i], model, rows + static_cast<int>(i), s, error))
+            return false;
+        for (const PackSection& other : given)
+            if (other.id == s.id) {
+                error = "section id " + std::to_string(s.id) + " given twice";
+                return false;
+            }
+        given.push_back(s);
     }
-    uint32_t length = static_cast<uint32_t>(payload.size()) + 16;
-    PutBigEndian(file, 0);
-    PutBigEndian(file, length);
-    PutBigEndian(file, length);
-    for (size_t i = 0; i < 4; ++i) file.push_back(i < s.revision.size() ? s.revision[i] : '\0');
-    PutBigEndian(file, 0);
-    file += payload;
-    file.push_back(static_cast<char>(s.id));
-    file.push_back(1);
+    for (int order = 0; order < rows + static_cast<int>(args.size()); ++order)
+        for (const PackSection& s : given)
+            if (s.order == order) ordered.push_back(s);
     return true;
 }
 
@@ -157,152 +144,131 @@ bool CheckHeaderValue(const char* key, const std::string& value, size_t longest,
     return true;
 }
 
-int Usage(const std::string& error) {
-    std::fprintf(stderr, "fwtool pack: %s\n\n", error.c_str());
-    PrintPackHelp(stderr);
-    return kExitUsage;
+bool CheckHeaderValues(const PackOptions& o, std::string& error) {
+    return CheckHeaderValue("--model", o.model, 63, error) &&
+           CheckHeaderValue("--image-rev", o.imageRev, 15, error) &&
+           CheckHeaderValue("--utility-rev", o.utilityRev, 15, error) &&
+           CheckHeaderValue("--description", o.description, 511, error) &&
+           CheckHeaderValue("--revs-not-support", o.revsNotSupport, 15, error);
 }
 
-}  // namespace
-
-void PrintPackHelp(std::FILE* out) {
-    std::fprintf(out,
-                 "usage: fwtool pack --model MODEL --image-rev REV --utility-rev REV\n"
-                 "                   --description TEXT [--revs-not-support REV] [--crlf]\n"
-                 "                   --section REGION=PAYLOAD[:SECTIONREV] ... -o OUT\n"
-                 "\n"
-                 "Writes a firmware revision file: the header lines, then one section per\n"
-                 "--section with its length, id, flag (1) and revision filled in. Sections of\n"
-                 "the model's regions are written in the model's table order; sections given\n"
-                 "by an id outside the table follow in the order given.\n"
-                 "\n"
-                 "  --model MODEL          catalogue model name (e.g. K4417F)\n"
-                 "  --image-rev REV        ImageRev, at most 15 characters\n"
-                 "  --utility-rev REV      UtilityRev: oldest utility version for the file\n"
-                 "  --description TEXT     UpdatedDescription, at most 511 characters\n"
-                 "  --revs-not-support REV RevsNotSupport, at most 15 characters\n"
-                 "  --crlf                 end header lines with CR LF\n"
-                 "  --section REGION=PAYLOAD[:SECTIONREV]\n"
-                 "                         REGION: a region name (letter case ignored, '-' or\n"
-                 "                         '_' for blanks, e.g. main-program) or a section id;\n"
-                 "                         PAYLOAD: file holding the section's content;\n"
-                 "                         SECTIONREV: up to 4 characters (default %s)\n"
-                 "  -o OUT                 the file to write\n"
-                 "\n"
-                 "K4417F regions: writer-program (1), fpga-code-1 (4), fpga-code-2 (6),\n"
-                 "main-program (14), http-program (8), oem-code (30).\n"
-                 "exit status: 0 written, 125 usage error or unreadable/unwritable file.\n",
-                 kDefaultRevision);
+const ModelRecord* FindModelIgnoringCase(std::string name) {
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return FindModel(name.c_str());
 }
 
-int RunPack(int argc, char** argv) {
-    PackOptions o;
-    std::vector<std::string> sectionArgs;
-    bool haveModel = false, haveImage = false, haveUtility = false, haveDescription = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            PrintPackHelp(stdout);
-            return 0;
-        }
-        if (arg == "--crlf") {
-            o.crlf = true;
-            continue;
-        }
-        if (i + 1 >= argc) return Usage("option '" + arg + "' needs a value");
-        std::string value = argv[++i];
-        if (arg == "--model") {
-            o.model = value;
-            haveModel = true;
-        } else if (arg == "--image-rev") {
-            o.imageRev = value;
-            haveImage = true;
-        } else if (arg == "--utility-rev") {
-            o.utilityRev = value;
-            haveUtility = true;
-        } else if (arg == "--description") {
-            o.description = value;
-            haveDescription = true;
-        } else if (arg == "--revs-not-support") {
-            o.revsNotSupport = value;
-            o.haveRevsNotSupport = true;
-        } else if (arg == "--section") {
-            sectionArgs.push_back(value);
-        } else if (arg == "-o" || arg == "--output") {
-            o.output = value;
-        } else {
-            return Usage("unknown option '" + arg + "'");
-        }
+void AddHeader(FirmwareBuilder& file, const PackOptions& o) {
+    file.CrLf(o.crlf).Header("ImageRev", o.imageRev).Header("ModelName", o.model);
+    if (o.haveRevsNotSupport) file.Header("RevsNotSupport", o.revsNotSupport);
+    file.Header("UpdatedDescription", o.description).Header("UtilityRev", o.utilityRev);
+    file.FileStart();
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+    StdioFile f(std::fopen(path.c_str(), "rb"));
+    if (!f) return false;
+    out.clear();
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) out.append(buffer, n);
+    return !std::ferror(f.get());
+}
+
+void WarnIfRegionTooSmall(const PackSection& s, size_t payloadSize) {
+    if (!s.row) return;
+    uint32_t region = (uint32_t{s.row->lastSector} - s.row->firstSector + 1) * s.row->sectorSize;
+    if (payloadSize + kSectionOverhead > region)
+        std::fprintf(stderr, "fwtool pack: warning: '%s' does not fit region '%s'\n",
+                     s.payloadPath.c_str(), s.row->name);
+}
+
+// One section as stored in the file: the length counts offsets 4 up to the id byte, the
+// checksum length (word1) equals it, and the flag is set. Returns an exit status.
+int AddSection(FirmwareBuilder& file, const PackSection& s) {
+    FileSection section;
+    section.payload.emplace();
+    if (!ReadWholeFile(s.payloadPath, *section.payload)) {
+        std::fprintf(stderr, "fwtool pack: cannot read '%s'\n", s.payloadPath.c_str());
+        return kExitUsage;
     }
-    if (!haveModel || !haveImage || !haveUtility || !haveDescription || o.output.empty())
-        return Usage("--model, --image-rev, --utility-rev, --description and -o are required");
-    if (sectionArgs.empty()) return Usage("at least one --section is required");
+    if (section.payload->size() > UINT32_MAX - kSectionOverhead)
+        return UsageError("pack", "payload '" + s.payloadPath + "' is too large");
+    WarnIfRegionTooSmall(s, section.payload->size());
+    section.id = s.id;
+    section.flag = 1;
+    section.revision = s.revision;
+    section.word0 = 0;
+    file.AddSection(section);
+    return kExitOk;
+}
 
-    std::string upperModel = o.model;
-    for (char& c : upperModel) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const ModelRecord* model = FindModel(upperModel.c_str());
-    if (!model) return Usage("model '" + o.model + "' is not in the catalogue");
-
+int RunPack(const PackOptions& o) {
+    const ModelRecord* model = FindModelIgnoringCase(o.model);
+    if (!model) return UsageError("pack", "model '" + o.model + "' is not in the catalogue");
     std::string error;
-    if (!CheckHeaderValue("--model", o.model, 63, error) ||
-        !CheckHeaderValue("--image-rev", o.imageRev, 15, error) ||
-        !CheckHeaderValue("--utility-rev", o.utilityRev, 15, error) ||
-        !CheckHeaderValue("--description", o.description, 511, error) ||
-        !CheckHeaderValue("--revs-not-support", o.revsNotSupport, 15, error))
-        return Usage(error);
-
-    const int rows = SectionCount(*model);
-    for (size_t i = 0; i < sectionArgs.size(); ++i) {
-        PackSection s;
-        if (!ParseSectionArgument(sectionArgs[i], *model, rows + static_cast<int>(i), s, error))
-            return Usage(error);
-        for (const PackSection& other : o.sections)
-            if (other.id == s.id)
-                return Usage("section id " + std::to_string(s.id) + " given twice");
-        o.sections.push_back(s);
-    }
-    // Stable: ids outside the table keep the order in which they were given.
     std::vector<PackSection> ordered;
-    for (int order = 0; order < rows + static_cast<int>(sectionArgs.size()); ++order)
-        for (const PackSection& s : o.sections)
-            if (s.order == order) ordered.push_back(s);
+    if (!CheckHeaderValues(o, error) || !OrderedSections(o.sectionArgs, *model, ordered, error))
+        return UsageError("pack", error);
 
-    const char* eol = o.crlf ? "\r\n" : "\n";
-    std::string file;
-    file += std::string("#ImageRev=") + o.imageRev + eol;
-    file += std::string("#ModelName=") + o.model + eol;
-    if (o.haveRevsNotSupport) file += std::string("#RevsNotSupport=") + o.revsNotSupport + eol;
-    file += std::string("#UpdatedDescription=") + o.description + eol;
-    file += std::string("#UtilityRev=") + o.utilityRev + eol;
-    file += std::string("#FileStart") + eol;
-
-    for (const PackSection& s : ordered) {
-        std::string payload;
-        if (!ReadWholeFile(s.payloadPath, payload)) {
-            std::fprintf(stderr, "fwtool pack: cannot read '%s'\n", s.payloadPath.c_str());
-            return kExitUsage;
-        }
-        if (!AppendSectionBytes(file, s, payload, error)) return Usage(error);
-        if (s.row) {
-            uint32_t region =
-                (uint32_t{s.row->lastSector} - s.row->firstSector + 1) * s.row->sectorSize;
-            if (payload.size() + 22 > region)
-                std::fprintf(stderr, "fwtool pack: warning: '%s' does not fit region '%s'\n",
-                             s.payloadPath.c_str(), s.row->name);
-        }
-    }
+    FirmwareBuilder file;
+    AddHeader(file, o);
+    for (const PackSection& s : ordered)
+        if (int status = AddSection(file, s); status != kExitOk) return status;
+    const int rows = SectionCount(*model);
     if (static_cast<int>(ordered.size()) < rows)
         std::fprintf(stderr, "fwtool pack: warning: %d of the model's %d regions given\n",
                      static_cast<int>(ordered.size()), rows);
 
-    StdioFile out(std::fopen(o.output.c_str(), "wb"));
-    bool written = out && std::fwrite(file.data(), 1, file.size(), out.get()) == file.size();
-    if (out && std::fclose(out.release()) != 0) written = false;
-    if (!written) {
+    const std::string bytes = file.Bytes();
+    if (!WriteFileBytes(o.output, bytes)) {
         std::fprintf(stderr, "fwtool pack: cannot write '%s'\n", o.output.c_str());
         return kExitUsage;
     }
     std::printf("wrote %s: %d sections, %zu bytes\n", o.output.c_str(),
-                static_cast<int>(ordered.size()), file.size());
-    return 0;
+                static_cast<int>(ordered.size()), bytes.size());
+    return kExitOk;
+}
+
+}  // namespace
+
+void AddPackCommand(CLI::App& app, int& exitStatus) {
+    CLI::App* pack =
+        app.add_subcommand("pack", "build a firmware revision file from payload files");
+    pack->footer(
+        std::string("Writes a firmware revision file: the header lines, then one section per\n"
+                    "--section with its length, id, flag (1) and revision filled in. Sections of\n"
+                    "the model's regions are written in the model's table order; sections given\n"
+                    "by an id outside the table follow in the order given.\n"
+                    "\n"
+                    "REGION: a region name (letter case ignored, '-' or '_' for blanks, e.g.\n"
+                    "main-program) or a section id; PAYLOAD: file holding the section's content;\n"
+                    "SECTIONREV: up to 4 characters (default ") +
+        kDefaultRevision +
+        ").\n"
+        "K4417F regions: writer-program (1), fpga-code-1 (4), fpga-code-2 (6),\n"
+        "main-program (14), http-program (8), oem-code (30).\n"
+        "\n"
+        "exit status: 0 written, 125 usage error or unreadable/unwritable file.");
+    // A repeated option takes its last value, as the sections take every one given.
+    pack->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    auto o = std::make_shared<PackOptions>();
+    pack->add_option("--model", o->model, "catalogue model name (e.g. K4417F)")->required();
+    pack->add_option("--image-rev", o->imageRev, "ImageRev, at most 15 characters")->required();
+    pack->add_option("--utility-rev", o->utilityRev,
+                     "UtilityRev: oldest utility version for the file")
+        ->required();
+    pack->add_option("--description", o->description, "UpdatedDescription, at most 511 characters")
+        ->required();
+    CLI::Option* revsNotSupport = pack->add_option("--revs-not-support", o->revsNotSupport,
+                                                   "RevsNotSupport, at most 15 characters");
+    pack->add_flag("--crlf", o->crlf, "end header lines with CR LF");
+    pack->add_option("--section", o->sectionArgs, "a section: REGION=PAYLOAD[:SECTIONREV]")
+        ->required()
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    pack->add_option("-o,--output", o->output, "the file to write")->required();
+    pack->callback([o, revsNotSupport, &exitStatus] {
+        o->haveRevsNotSupport = revsNotSupport->count() > 0;
+        exitStatus = RunPack(*o);
+    });
 }

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "base/big_endian.h"
-#include "firmware_builder.h"
+#include "firmware_writer.h"
+#include "sample_firmware.h"
 
 namespace {
 

@@ -18,7 +18,7 @@ std::string SystemLibraryPath(const char* fileName) {
     return path + fileName;
 }
 
-HMODULE LoadFromSystemDirectory(const std::string& path) {
+HMODULE LoadLibraryFile(const std::string& path) {
     if (path.empty() || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return nullptr;
     // No "cannot find DLL" boxes: a missing library is an ordinary failure here.
     const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
@@ -35,39 +35,31 @@ FARPROC BindEntry(HMODULE module, WORD ordinal, const char* name) {
     return byName != nullptr ? byName : byOrdinal;
 }
 
+// A full path: a bare or relative name would let the loader search other folders.
+std::string FullPath(const std::string& path) {
+    char full[MAX_PATH];
+    const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return length == 0 || length >= MAX_PATH ? path : std::string(full, length);
+}
+
 }  // namespace
 
 DynamicVisaLibrary::DynamicVisaLibrary() {
-    for (const char* fileName : {"visa32.dll", "visa64.dll"}) {
-        const std::string path = SystemLibraryPath(fileName);
-        module_.reset(LoadFromSystemDirectory(path));
-        if (module_) {
-            path_ = path;
-            break;
-        }
-    }
-    if (!module_) return;
-#define VISA_WIN_BIND(ordinal, name, params, args) \
-    name##_ = reinterpret_cast<name##Fn>(          \
-        reinterpret_cast<void (*)()>(BindEntry(module_.get(), ordinal, #name)));
-    VISA_FUNCTIONS(VISA_WIN_BIND)
-#undef VISA_WIN_BIND
+    for (const char* fileName : {"visa32.dll", "visa64.dll"})
+        if (Load(SystemLibraryPath(fileName))) break;
 }
 
-int DynamicVisaLibrary::boundCount() const {
-    int count = 0;
-#define VISA_WIN_COUNT(ordinal, name, params, args) count += name##_ != nullptr;
-    VISA_FUNCTIONS(VISA_WIN_COUNT)
-#undef VISA_WIN_COUNT
-    return count;
+DynamicVisaLibrary::DynamicVisaLibrary(const std::string& path) {
+    Load(FullPath(path));
 }
 
-// A missing library answers every call with "library not found"; a library that lacks one
-// entry answers that call with a system error. Neither ever calls through a null pointer.
-#define VISA_WIN_DEFINE_METHOD(ordinal, name, params, args)                                       \
-    ViStatus DynamicVisaLibrary::name params {                                                    \
-        if (name##_ == nullptr) return module_ ? VI_ERROR_SYSTEM_ERROR : VI_ERROR_LIBRARY_NFOUND; \
-        return name##_ args;                                                                      \
-    }
-VISA_FUNCTIONS(VISA_WIN_DEFINE_METHOD)
-#undef VISA_WIN_DEFINE_METHOD
+bool DynamicVisaLibrary::Load(const std::string& path) {
+    tried_ += (tried_.empty() ? "" : ", ") + path;
+    module_.reset(LoadLibraryFile(path));
+    if (!module_) return false;
+    path_ = path;
+    Bind([this](int ordinal, const char* name) {
+        return reinterpret_cast<Entry>(BindEntry(module_.get(), static_cast<WORD>(ordinal), name));
+    });
+    return true;
+}

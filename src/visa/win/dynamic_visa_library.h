@@ -1,41 +1,31 @@
 #pragma once
-// The installed VISA library, loaded at run time from the system directory and bound by
-// the standard ordinals. Windows build only.
+// The installed VISA library, loaded at run time from the system directory (or, for the
+// command line, from a given file) and bound by the standard ordinals. Windows build only.
 
 #include <string>
 
 #include "base/module_handle.h"
-#include "visa/visa_library.h"
+#include "visa/bound_visa_library.h"
 
-class DynamicVisaLibrary : public VisaLibrary {
+class DynamicVisaLibrary : public BoundVisaLibrary {
   public:
     // Loads visa32.dll, else visa64.dll, from the system directory only. A library that is
-    // missing leaves every call answering VI_ERROR_LIBRARY_NFOUND.
+    // missing, or an entry it lacks, answers VI_ERROR_LIBRARY_NFOUND.
     DynamicVisaLibrary();
+    // Loads the file at `path` (made a full path), bound the same way.
+    explicit DynamicVisaLibrary(const std::string& path);
     DynamicVisaLibrary(const DynamicVisaLibrary&) = delete;
     DynamicVisaLibrary& operator=(const DynamicVisaLibrary&) = delete;
 
-#define VISA_WIN_DECLARE_METHOD(ordinal, name, params, args) ViStatus name params override;
-    VISA_FUNCTIONS(VISA_WIN_DECLARE_METHOD)
-#undef VISA_WIN_DECLARE_METHOD
-
-    bool loaded() const {
-        return module_.valid();
-    }
+    bool loaded() const { return module_.valid(); }
     // Full path of the loaded library; empty when none was found.
-    const std::string& path() const {
-        return path_;
-    }
-    // Entries bound to an address (at most eight).
-    int boundCount() const;
+    const std::string& path() const { return path_; }
+    // The full paths tried, separated by ", ".
+    const std::string& tried() const { return tried_; }
 
   private:
-#define VISA_WIN_POINTER_TYPE(ordinal, name, params, args) \
-    using name##Fn = ViStatus(__stdcall*) params;          \
-    name##Fn name##_ = nullptr;
-    VISA_FUNCTIONS(VISA_WIN_POINTER_TYPE)
-#undef VISA_WIN_POINTER_TYPE
-
+    bool Load(const std::string& path);
     UniqueModule module_;
     std::string path_;
+    std::string tried_;
 };

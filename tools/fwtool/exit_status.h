@@ -1,0 +1,34 @@
+#pragma once
+// fwtool's exit statuses, all in one table. A result code of the update utility (1 to 34,
+// see base/result_code.h) is passed through as the exit status unchanged; the statuses from
+// 120 up are the command line's own.
+
+#include "base/result_code.h"
+
+enum ExitStatus : int {
+    kExitOk = 0,
+    kExitCancelled = kErrCancelled,  // the operator declined (2, as the utility reports it)
+    kExitNoInstrument = 120,         // no instrument found on the bus
+    kExitSerialNotFound = 121,       // a requested serial number is not on the bus
+    kExitNoneChosen = 122,           // several instruments found and none chosen
+    kExitNoVisaLibrary = 123,        // no VISA library could be loaded
+    kExitUsage = 125,                // usage error, or a file that cannot be opened or written
+    kExitInterrupted = 130,          // Ctrl+C
+};
+
+// The table as `fwtool --help` shows it.
+constexpr char kExitStatusHelp[] =
+    "exit status:\n"
+    "  0        success\n"
+    "  1-34     the update utility's error number (2: cancelled by the operator)\n"
+    "  120      no instrument found\n"
+    "  121      a requested serial number is not on the bus\n"
+    "  122      several instruments found and none chosen\n"
+    "  123      no VISA library could be loaded\n"
+    "  125      usage error, or a file that cannot be opened or written\n"
+    "  130      interrupted (Ctrl+C)\n";
+
+// A result code of the utility (0 to 34) as the exit status.
+constexpr int ExitStatusFromResult(int resultCode) {
+    return resultCode >= 0 && resultCode < kResultCodeCount ? resultCode : kExitUsage;
+}
