@@ -3,10 +3,11 @@ BUILD   := build
 NATIVE  := $(BUILD)/native
 WIN     := $(BUILD)/win
 ASAN    := $(BUILD)/asan
+TSAN    := $(BUILD)/tsan
 FUZZ_SECONDS ?= 180
 GENERATOR := -G Ninja
 
-.PHONY: all deps build native win asan test run fuzz bench clean format
+.PHONY: all deps build native win asan tsan tsan-build test run fuzz bench clean format
 
 all: build
 
@@ -32,7 +33,17 @@ asan: deps
 	@cmake --build $(ASAN) --target $$(cmake --build $(ASAN) --target help | \
 	  sed -n 's/^\([a-z_]*_tests\|fwtool\): .*/\1/p')
 
-test: build asan
+# The unit tests again under ThreadSanitizer; only the test binaries are built in this tree.
+# `make tsan` builds and runs them, `make test` runs them among the rest.
+tsan-build: deps
+	@cmake -S . -B $(TSAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFWU_SANITIZE_THREAD=ON >/dev/null
+	@cmake --build $(TSAN) --target $$(cmake --build $(TSAN) --target help | \
+	  sed -n 's/^\([a-z_]*_tests\): .*/\1/p')
+
+tsan: tsan-build
+	@bash cmake/run-tests.sh tsan
+
+test: build asan tsan-build
 	@bash cmake/run-tests.sh
 
 # libFuzzer targets (clang) for FUZZ_SECONDS each; figures and findings under build/fuzz.

@@ -6,7 +6,9 @@
 
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,6 +65,11 @@ TEST(ConcurrentUpdates, EveryThreadUpdatesItsOwnInstrumentAndAFaultStaysWithItsO
 
     EXPECT_EQ(visa.openSessionCount(), 0) << "instrument session left open";
     EXPECT_EQ(visa.violations(), std::vector<std::string>());
+    // Each call has its own number among its kind, whichever thread made it.
+    std::map<std::string, std::set<int>> numbers;
+    for (const SimCall& call : visa.calls()) numbers[call.op].insert(call.nth);
+    for (const auto& [op, nths] : numbers)
+        EXPECT_EQ(nths.size(), static_cast<size_t>(*nths.rbegin())) << op;
     for (size_t i = 0; i < kInstruments; ++i) {
         SCOPED_TRACE(Resource(i));
         UpdateBench& bench = *benches[i];
