@@ -301,8 +301,7 @@ ViStatus SimVisa::viRead(ViSession vi, ViByte* buf, ViUInt32 cnt, ViUInt32* retC
     call.record.arg = cnt;
     if (call.Fails()) return call.Done(call.FailStatus());
     Impl::Session session(Impl::Kind::kInstrument);
-    if (!impl_->Lookup(vi, Impl::Kind::kInstrument, session))
-        return call.Done(VI_ERROR_INV_OBJECT);
+    if (!impl_->Lookup(vi, Impl::Kind::kInstrument, session)) return call.Done(VI_ERROR_INV_OBJECT);
     SimInstrument& instrument = call.Reach(session.instrument);
     if (retCnt) *retCnt = 0;
     if (call.TimesOut()) {
@@ -343,8 +342,7 @@ ViStatus SimVisa::viWrite(ViSession vi, const ViByte* buf, ViUInt32 cnt, ViUInt3
     if (buf) call.Bytes(buf, cnt);
     if (call.Fails()) return call.Done(call.FailStatus());
     Impl::Session session(Impl::Kind::kInstrument);
-    if (!impl_->Lookup(vi, Impl::Kind::kInstrument, session))
-        return call.Done(VI_ERROR_INV_OBJECT);
+    if (!impl_->Lookup(vi, Impl::Kind::kInstrument, session)) return call.Done(VI_ERROR_INV_OBJECT);
     SimInstrument& instrument = call.Reach(session.instrument);
     if (call.TimesOut()) {
         impl_->clock->Wait(session.timeoutMs);
