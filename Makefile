@@ -6,10 +6,13 @@ ASAN    := $(BUILD)/asan
 # What the sanitized tree builds: every unit-test binary (tests/CMakeLists.txt) and fwtool.
 ASAN_TARGETS := ui_tests firmware_tests app_tests sim_tests instrument_tests writer_tests \
                 update_tests reliability_tests visa_posix_tests fwtool
+# What the thread-sanitized tree builds: the unit-test binaries.
+TSAN_TARGETS := $(filter %_tests,$(ASAN_TARGETS))
+TSAN    := $(BUILD)/tsan
 FUZZ_SECONDS ?= 180
 GENERATOR := -G Ninja
 
-.PHONY: all deps build native win asan test run fuzz bench clean format
+.PHONY: all deps build native win asan tsan tsan-build test run fuzz bench clean format
 
 all: build
 
@@ -34,7 +37,16 @@ asan: deps
 	@cmake -S . -B $(ASAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFWU_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN) --target $(ASAN_TARGETS)
 
-test: build asan
+# The unit tests again under ThreadSanitizer; only the test binaries are built in this tree.
+# `make tsan` builds and runs them, `make test` runs them among the rest.
+tsan-build: deps
+	@cmake -S . -B $(TSAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFWU_SANITIZE_THREAD=ON >/dev/null
+	@cmake --build $(TSAN) --target $(TSAN_TARGETS)
+
+tsan: tsan-build
+	@bash scripts/run-tests.sh tsan
+
+test: build asan tsan-build
 	@bash scripts/run-tests.sh
 
 # libFuzzer targets (clang) for FUZZ_SECONDS each; figures and findings under build/fuzz.

@@ -186,6 +186,26 @@ void AddUpdateRows(Table& t) {
            Verdict(c("program_allocated_bytes") < 65536.0)});
 }
 
+void AddAtOnceRows(Table& t) {
+    if (!t.Has("BM_UpdateAtOnce") || !t.Has("BM_Update")) {
+        t.Missing("Update: 8 instruments at once against one", "BM_UpdateAtOnce");
+        return;
+    }
+    auto c = [&](const char* counter) { return t.Counter("BM_UpdateAtOnce", counter); };
+    const double one = t.Counter("BM_Update", "wall_ms"), all = c("wall_ms");
+    t.Add({"Update: 8 instruments at once against one, real pauses",
+           Format("%.2f s (one: %.2f s)", all / 1e3, one / 1e3), "<= 1.10x one",
+           Format("%.4fx", all / one), Verdict(one > 0 && all <= 1.10 * one)});
+    t.Add({"  first of the 8 to complete", Format("%.2f s", c("fastest_ms") / 1e3), "",
+           Format("%.4fx", c("fastest_ms") / one), "info"});
+    t.Add({"  pauses on every instrument",
+           Format("+%.3f ms mean, +%.3f ms least", c("mean_over_ms"), c("least_over_ms")),
+           "never shorter", "", Verdict(c("least_over_ms") >= 0.0)});
+    const double violations = c("violations");
+    t.Add({"  instruments saw short pauses or bad frames", Format("%.0f", violations), "0", "",
+           Verdict(violations == 0)});
+}
+
 void AddExtraRows(Table& t, const std::string& path) {
     std::ifstream in(path);
     std::string line;
@@ -249,6 +269,7 @@ int main(int argc, char** argv) {
     AddLoadRows(table);
     AddChecksumRow(table);
     AddUpdateRows(table);
+    AddAtOnceRows(table);
     if (!extraRows.empty()) AddExtraRows(table, extraRows);
     table.Print();
     std::printf("\nMachine: %ld processors, %s; load average %s before, %s after; compiler %s\n",

@@ -2,7 +2,8 @@
 # `make bench`: builds and runs the benchmarks (never part of `make test`) and prints one
 # table of figures against their targets. The native suite runs with Google Benchmark; when
 # mingw and Wine are at hand, the Windows pauses are measured under Wine first and join
-# the table. Takes about a minute and a half, most of it one whole update with real pauses.
+# the table. Takes about two and a half minutes, most of it two whole updates with real
+# pauses (one instrument, then eight at once).
 set -euo pipefail
 FWU_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$FWU_ROOT"
@@ -31,5 +32,5 @@ if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/n
     wine_session_stop
 fi
 
-echo "Running the benchmarks (one whole update with real pauses takes about 50 s) ..." >&2
+echo "Running the benchmarks (each whole update with real pauses takes about 50 s) ..." >&2
 "$BENCH/native/bench/fw_bench" --extra-rows="$extra"

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 #include <map>
+#include <mutex>
 
 #include "resource_matcher.h"
 #include "sim_instrument.h"
@@ -40,29 +41,52 @@ struct SimVisa::Impl {
         uint32_t timeoutMs = kDefaultTimeoutMs;
         std::vector<std::string> pending;  // find list: matches not yet returned
     };
+    // An instrument with the lock that its calls hold from the moment they reach it.
+    struct Slot {
+        explicit Slot(std::unique_ptr<SimInstrument> i) : instrument(std::move(i)) {}
+        std::unique_ptr<SimInstrument> instrument;
+        std::mutex mutex;
+        size_t violationsReported = 0;
+    };
 
     SimScenario scenario;
     VirtualClock ownClock;
     SimClock* clock;
-    std::vector<std::unique_ptr<SimInstrument>> instruments;
+    std::vector<std::unique_ptr<Slot>> slots;  // the list itself never changes
+
+    // Guards what follows; held only for short bookkeeping, never across a wait, and
+    // taken after an instrument's lock, never before it.
+    std::mutex mutex;
     std::map<ViObject, Session> sessions;
     ViObject nextHandle = 0x1001;
     std::vector<SimCall> calls;
     std::map<std::string, int> callCounts;
     SimRecorder* recorder = nullptr;
-    std::vector<size_t> violationsReported;
 
-    // The call being made: counted and recorded when it ends.
+    // The call being made: counted when it begins, recorded when it ends.
     struct Call {
         Impl& impl;
         SimCall record;
         const SimFault* fault = nullptr;
+        Slot* slot = nullptr;
+        std::unique_lock<std::mutex> instrumentLock;
+
         Call(Impl& i, const char* op) : impl(i) {
             record.op = op;
-            record.nth = ++impl.callCounts[op];
             record.timeMs = impl.clock->NowMs();
+            std::lock_guard<std::mutex> lock(impl.mutex);
+            record.nth = ++impl.callCounts[op];
             for (const SimFault& f : impl.scenario.faults)
                 if (f.callLevel() && f.op == op && f.nth == record.nth) fault = &f;
+        }
+        // Takes the instrument for the rest of the call; the call's time is read again
+        // once it has the instrument, after any wait for another call to end.
+        SimInstrument& Reach(size_t index) {
+            slot = impl.slots[index].get();
+            instrumentLock = std::unique_lock<std::mutex>(slot->mutex);
+            record.timeMs = impl.clock->NowMs();
+            record.resource = slot->instrument->resource();
+            return *slot->instrument;
         }
         bool Fails() const { return fault && fault->action == "fail"; }
         ViStatus FailStatus() const { return fault->status ? fault->status : VI_ERROR_IO; }
@@ -75,41 +99,61 @@ struct SimVisa::Impl {
         }
         ViStatus Done(ViStatus status) {
             record.status = status;
+            std::lock_guard<std::mutex> lock(impl.mutex);
             impl.calls.push_back(record);
-            impl.Report();
+            impl.Report(record, slot);
             return status;
         }
     };
 
-    Session* Find(ViObject handle, Kind kind) {
+    // A copy of the session, made under the lock: another thread may close it meanwhile.
+    bool Lookup(ViObject handle, Kind kind, Session& out) {
+        std::lock_guard<std::mutex> lock(mutex);
         auto it = sessions.find(handle);
-        return it == sessions.end() || it->second.kind != kind ? nullptr : &it->second;
+        if (it == sessions.end() || it->second.kind != kind) return false;
+        out = it->second;
+        return true;
     }
 
     ViObject Add(Session session) {
+        std::lock_guard<std::mutex> lock(mutex);
         ViObject handle = nextHandle++;
         sessions.emplace(handle, std::move(session));
         return handle;
     }
 
-    void Report() {
+    // Under `mutex`, with the call's instrument (if any) held.
+    void Report(const SimCall& call, Slot* slot) {
         if (!recorder) return;
-        recorder->OnCall(calls.back());
-        for (size_t i = 0; i < instruments.size(); ++i) {
-            const auto& list = instruments[i]->violations();
-            for (; violationsReported[i] < list.size(); ++violationsReported[i])
-                recorder->OnViolation(instruments[i]->serial() + ": " +
-                                      list[violationsReported[i]]);
-        }
+        recorder->OnCall(call);
+        if (!slot) return;
+        const auto& list = slot->instrument->violations();
+        for (; slot->violationsReported < list.size(); ++slot->violationsReported)
+            recorder->OnViolation(slot->instrument->serial() + ": " +
+                                  list[slot->violationsReported]);
     }
 };
 
 SimVisa::SimVisa(SimScenario scenario, SimClock* clock) : impl_(new Impl) {
     impl_->scenario = std::move(scenario);
     impl_->clock = clock ? clock : &impl_->ownClock;
-    for (const SimInstrumentSpec& setup : impl_->scenario.instruments)
-        impl_->instruments.push_back(std::make_unique<SimInstrument>(setup, impl_->scenario));
-    impl_->violationsReported.assign(impl_->instruments.size(), 0);
+    std::map<std::string, std::string> flashOwners;  // flash file -> the serial keeping it
+    for (SimInstrumentSpec setup : impl_->scenario.instruments) {
+        // Two instruments saving into one file would overwrite each other's flash.
+        std::string sharedWith;
+        if (!setup.flashFile.empty()) {
+            auto owner = flashOwners.emplace(setup.flashFile, SimSerialOf(setup.resource));
+            if (!owner.second) {
+                sharedWith = owner.first->second;
+                setup.flashFile.clear();
+            }
+        }
+        auto instrument = std::make_unique<SimInstrument>(setup, impl_->scenario);
+        if (!sharedWith.empty())
+            instrument->AddViolation("flash file already kept by " + sharedWith +
+                                     ": this flash is kept in memory only");
+        impl_->slots.push_back(std::make_unique<Impl::Slot>(std::move(instrument)));
+    }
 }
 
 SimVisa::~SimVisa() = default;
@@ -129,14 +173,18 @@ ViStatus SimVisa::viFindRsrc(ViSession sesn, const ViChar* expr, ViFindList* fin
     if (expr) call.Bytes(reinterpret_cast<const uint8_t*>(expr), std::strlen(expr));
     if (call.Fails()) return call.Done(call.FailStatus());
     if (call.TimesOut()) return call.Done(VI_ERROR_TMO);
-    if (!impl_->Find(sesn, Impl::Kind::kResourceManager)) return call.Done(VI_ERROR_INV_OBJECT);
+    Impl::Session rm(Impl::Kind::kResourceManager);
+    if (!impl_->Lookup(sesn, Impl::Kind::kResourceManager, rm))
+        return call.Done(VI_ERROR_INV_OBJECT);
     if (!expr) return call.Done(VI_ERROR_INV_EXPR);
 
+    // Resource names never change: matching them reaches no instrument.
     std::vector<std::string> matches;
-    for (const auto& instrument : impl_->instruments) {
-        SimMatch m = SimMatchExpression(expr, instrument->resource());
+    for (const auto& slot : impl_->slots) {
+        const std::string& resource = slot->instrument->resource();
+        SimMatch m = SimMatchExpression(expr, resource);
         if (m == SimMatch::kMalformed) return call.Done(VI_ERROR_INV_EXPR);
-        if (m == SimMatch::kMatch) matches.push_back(instrument->resource());
+        if (m == SimMatch::kMatch) matches.push_back(resource);
     }
     if (retCnt) *retCnt = static_cast<ViUInt32>(matches.size());
     if (matches.empty()) return call.Done(VI_ERROR_RSRC_NFOUND);
@@ -155,13 +203,21 @@ ViStatus SimVisa::viFindNext(ViFindList findList, ViChar* desc) {
     Impl::Call call(*impl_, "viFindNext");
     if (call.Fails()) return call.Done(call.FailStatus());
     if (call.TimesOut()) return call.Done(VI_ERROR_TMO);
-    Impl::Session* list = impl_->Find(findList, Impl::Kind::kFindList);
-    if (!list) return call.Done(VI_ERROR_INV_OBJECT);
-    if (list->pending.empty()) return call.Done(VI_ERROR_RSRC_NFOUND);
-    call.record.resource = list->pending.front();
-    CopyDescription(list->pending.front(), desc);
-    list->pending.erase(list->pending.begin());
-    return call.Done(VI_SUCCESS);
+    ViStatus status = VI_SUCCESS;
+    {
+        std::lock_guard<std::mutex> lock(impl_->mutex);
+        auto it = impl_->sessions.find(findList);
+        if (it == impl_->sessions.end() || it->second.kind != Impl::Kind::kFindList) {
+            status = VI_ERROR_INV_OBJECT;
+        } else if (it->second.pending.empty()) {
+            status = VI_ERROR_RSRC_NFOUND;
+        } else {
+            call.record.resource = it->second.pending.front();
+            it->second.pending.erase(it->second.pending.begin());
+        }
+    }
+    if (status == VI_SUCCESS) CopyDescription(call.record.resource, desc);
+    return call.Done(status);
 }
 
 ViStatus SimVisa::viOpen(ViSession sesn, const ViChar* name, ViAccessMode, ViUInt32 timeout,
@@ -174,13 +230,13 @@ ViStatus SimVisa::viOpen(ViSession sesn, const ViChar* name, ViAccessMode, ViUIn
         impl_->clock->Wait(timeout);
         return call.Done(VI_ERROR_TMO);
     }
-    if (!impl_->Find(sesn, Impl::Kind::kResourceManager)) return call.Done(VI_ERROR_INV_OBJECT);
+    Impl::Session rm(Impl::Kind::kResourceManager);
+    if (!impl_->Lookup(sesn, Impl::Kind::kResourceManager, rm))
+        return call.Done(VI_ERROR_INV_OBJECT);
     if (!name || !vi) return call.Done(VI_ERROR_RSRC_NFOUND);
-    for (size_t i = 0; i < impl_->instruments.size(); ++i) {
-        SimInstrument& instrument = *impl_->instruments[i];
-        if (!SameName(instrument.resource(), name)) continue;
-        call.record.resource = instrument.resource();
-        instrument.Open();
+    for (size_t i = 0; i < impl_->slots.size(); ++i) {
+        if (!SameName(impl_->slots[i]->instrument->resource(), name)) continue;
+        call.Reach(i).Open();
         Impl::Session session(Impl::Kind::kInstrument, sesn);
         session.instrument = i;
         *vi = impl_->Add(std::move(session));
@@ -194,10 +250,14 @@ ViStatus SimVisa::viClose(ViObject vi) {
     if (call.Fails()) return call.Done(call.FailStatus());
     if (call.TimesOut()) return call.Done(VI_ERROR_TMO);
     if (vi == 0) return call.Done(kWarnNullObject);
+    std::unique_lock<std::mutex> lock(impl_->mutex);
     auto it = impl_->sessions.find(vi);
-    if (it == impl_->sessions.end()) return call.Done(VI_ERROR_INV_OBJECT);
+    if (it == impl_->sessions.end()) {
+        lock.unlock();
+        return call.Done(VI_ERROR_INV_OBJECT);
+    }
     if (it->second.kind == Impl::Kind::kInstrument)
-        call.record.resource = impl_->instruments[it->second.instrument]->resource();
+        call.record.resource = impl_->slots[it->second.instrument]->instrument->resource();
     if (it->second.kind == Impl::Kind::kResourceManager) {
         // Closing a resource manager closes everything opened through it.
         for (auto child = impl_->sessions.begin(); child != impl_->sessions.end();) {
@@ -208,6 +268,7 @@ ViStatus SimVisa::viClose(ViObject vi) {
         }
     }
     impl_->sessions.erase(vi);
+    lock.unlock();
     return call.Done(VI_SUCCESS);
 }
 
@@ -216,33 +277,41 @@ ViStatus SimVisa::viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrV
     call.record.arg = attrValue;
     if (call.Fails()) return call.Done(call.FailStatus());
     if (call.TimesOut()) return call.Done(VI_ERROR_TMO);
-    auto it = impl_->sessions.find(vi);
-    if (it == impl_->sessions.end()) return call.Done(VI_ERROR_INV_OBJECT);
-    Impl::Session& session = it->second;
-    if (session.kind == Impl::Kind::kInstrument)
-        call.record.resource = impl_->instruments[session.instrument]->resource();
-    if (attrName != VI_ATTR_TMO_VALUE) return call.Done(VI_ERROR_NSUP_ATTR);
-    session.timeoutMs = static_cast<uint32_t>(attrValue);
-    return call.Done(VI_SUCCESS);
+    ViStatus status = VI_SUCCESS;
+    {
+        std::lock_guard<std::mutex> lock(impl_->mutex);
+        auto it = impl_->sessions.find(vi);
+        if (it == impl_->sessions.end()) {
+            status = VI_ERROR_INV_OBJECT;
+        } else {
+            Impl::Session& session = it->second;
+            if (session.kind == Impl::Kind::kInstrument)
+                call.record.resource = impl_->slots[session.instrument]->instrument->resource();
+            if (attrName != VI_ATTR_TMO_VALUE)
+                status = VI_ERROR_NSUP_ATTR;
+            else
+                session.timeoutMs = static_cast<uint32_t>(attrValue);
+        }
+    }
+    return call.Done(status);
 }
 
 ViStatus SimVisa::viRead(ViSession vi, ViByte* buf, ViUInt32 cnt, ViUInt32* retCnt) {
     Impl::Call call(*impl_, "viRead");
     call.record.arg = cnt;
     if (call.Fails()) return call.Done(call.FailStatus());
-    Impl::Session* session = impl_->Find(vi, Impl::Kind::kInstrument);
-    if (!session) return call.Done(VI_ERROR_INV_OBJECT);
-    SimInstrument& instrument = *impl_->instruments[session->instrument];
-    call.record.resource = instrument.resource();
+    Impl::Session session(Impl::Kind::kInstrument);
+    if (!impl_->Lookup(vi, Impl::Kind::kInstrument, session)) return call.Done(VI_ERROR_INV_OBJECT);
+    SimInstrument& instrument = call.Reach(session.instrument);
     if (retCnt) *retCnt = 0;
     if (call.TimesOut()) {
-        impl_->clock->Wait(session->timeoutMs);
+        impl_->clock->Wait(session.timeoutMs);
         return call.Done(VI_ERROR_TMO);
     }
     instrument.CheckPause(call.record.timeMs);
     if (call.Silent()) {
         instrument.DropReply();
-        impl_->clock->Wait(session->timeoutMs);
+        impl_->clock->Wait(session.timeoutMs);
         return call.Done(VI_ERROR_TMO);
     }
 
@@ -256,7 +325,7 @@ ViStatus SimVisa::viRead(ViSession vi, ViByte* buf, ViUInt32 cnt, ViUInt32* retC
         reply = instrument.TakeReply(cnt, &rest);
     } else {
         // Nothing to say: the read gives up after the session timeout.
-        impl_->clock->Wait(session->timeoutMs);
+        impl_->clock->Wait(session.timeoutMs);
         return call.Done(VI_ERROR_TMO);
     }
     if (buf && !reply.empty()) std::memcpy(buf, reply.data(), reply.size());
@@ -272,12 +341,11 @@ ViStatus SimVisa::viWrite(ViSession vi, const ViByte* buf, ViUInt32 cnt, ViUInt3
     call.record.arg = cnt;
     if (buf) call.Bytes(buf, cnt);
     if (call.Fails()) return call.Done(call.FailStatus());
-    Impl::Session* session = impl_->Find(vi, Impl::Kind::kInstrument);
-    if (!session) return call.Done(VI_ERROR_INV_OBJECT);
-    SimInstrument& instrument = *impl_->instruments[session->instrument];
-    call.record.resource = instrument.resource();
+    Impl::Session session(Impl::Kind::kInstrument);
+    if (!impl_->Lookup(vi, Impl::Kind::kInstrument, session)) return call.Done(VI_ERROR_INV_OBJECT);
+    SimInstrument& instrument = call.Reach(session.instrument);
     if (call.TimesOut()) {
-        impl_->clock->Wait(session->timeoutMs);
+        impl_->clock->Wait(session.timeoutMs);
         if (retCnt) *retCnt = 0;
         return call.Done(VI_ERROR_TMO);
     }
@@ -293,6 +361,7 @@ const std::vector<SimCall>& SimVisa::calls() const {
 }
 
 std::vector<SimCall> SimVisa::callsOf(const std::string& op) const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
     std::vector<SimCall> out;
     for (const SimCall& c : impl_->calls)
         if (c.op == op) out.push_back(c);
@@ -301,22 +370,25 @@ std::vector<SimCall> SimVisa::callsOf(const std::string& op) const {
 
 std::vector<std::string> SimVisa::violations() const {
     std::vector<std::string> out;
-    for (const auto& instrument : impl_->instruments)
-        for (const std::string& v : instrument->violations())
-            out.push_back(instrument->serial() + ": " + v);
+    for (const auto& slot : impl_->slots) {
+        std::lock_guard<std::mutex> lock(slot->mutex);
+        for (const std::string& v : slot->instrument->violations())
+            out.push_back(slot->instrument->serial() + ": " + v);
+    }
     return out;
 }
 
 void SimVisa::setRecorder(SimRecorder* recorder) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
     impl_->recorder = recorder;
 }
 
 SimInstrument& SimVisa::instrument(size_t index) {
-    return *impl_->instruments.at(index);
+    return *impl_->slots.at(index)->instrument;
 }
 
 size_t SimVisa::instrumentCount() const {
-    return impl_->instruments.size();
+    return impl_->slots.size();
 }
 
 SimClock& SimVisa::clock() {
@@ -324,6 +396,7 @@ SimClock& SimVisa::clock() {
 }
 
 int SimVisa::openSessionCount() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
     int n = 0;
     for (const auto& entry : impl_->sessions)
         if (entry.second.kind != Impl::Kind::kResourceManager) ++n;

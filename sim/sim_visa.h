@@ -5,8 +5,11 @@
 // the real program under Wine.
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim_instrument.h"
@@ -15,6 +18,7 @@
 
 // Time as the simulated instrument sees it. Tests use a virtual clock that only moves
 // when the program asks to sleep (or a read times out); the DLL uses the real clock.
+// Called from any thread that makes VISA calls.
 class SimClock {
   public:
     virtual ~SimClock() = default;
@@ -23,14 +27,24 @@ class SimClock {
     virtual void Wait(uint32_t ms) = 0;
 };
 
+// Each thread keeps a time of its own, starting at 0: with one thread per instrument, one
+// instrument's pauses do not count for another's. A thread that ends leaves its time
+// behind; a later thread given the same id by the system carries on from it.
 class VirtualClock : public SimClock {
   public:
-    uint64_t NowMs() override { return now_; }
-    void Wait(uint32_t ms) override { now_ += ms; }
-    void Advance(uint32_t ms) { now_ += ms; }
+    VirtualClock() = default;
+    VirtualClock(const VirtualClock& other);
+    VirtualClock& operator=(const VirtualClock& other);
+
+    // The calling thread's time.
+    uint64_t NowMs() override;
+    void Wait(uint32_t ms) override { Advance(ms); }
+    // Moves the calling thread's time on.
+    void Advance(uint32_t ms);
 
   private:
-    uint64_t now_ = 0;
+    mutable std::mutex mutex_;
+    std::map<std::thread::id, uint64_t> now_;
 };
 
 // The real clock, for the DLL: waits really wait, shortened by `timeoutScale`.
@@ -75,6 +89,10 @@ class SimRecorder {
     virtual void OnViolation(const std::string& text) = 0;
 };
 
+// Thread-safe: calls on different instruments run in parallel, a wait (a read that times
+// out) holds up only its own instrument, and calls reaching one instrument run one at a
+// time, so the calls on one session stay in order. Call-level faults count every call
+// of the whole run, whichever thread made it.
 class SimVisa : public VisaLibrary {
   public:
     // `clock` is borrowed; nullptr gives an internal VirtualClock.
@@ -85,14 +103,16 @@ class SimVisa : public VisaLibrary {
     VISA_FUNCTIONS(SIM_DECLARE_METHOD)
 #undef SIM_DECLARE_METHOD
 
-    // Inspection for tests.
+    // Inspection for tests. The calls in the order they ended; read it while no call runs.
     const std::vector<SimCall>& calls() const;
     // The calls of one function, in order.
     std::vector<SimCall> callsOf(const std::string& op) const;
     // Protocol violations the instruments recorded (bad frames, short pauses, ...), each
     // prefixed with the instrument's serial number and ": ".
     std::vector<std::string> violations() const;
-    // Borrowed; nullptr stops the reporting.
+    // Borrowed; nullptr stops the reporting. Called under a lock, one call at a time. A
+    // violation is reported with the call that reached its instrument (one found while
+    // setting an instrument up: with the first call that reaches it).
     void setRecorder(SimRecorder* recorder);
     SimInstrument& instrument(size_t index);
     size_t instrumentCount() const;

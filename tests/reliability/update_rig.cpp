@@ -15,7 +15,18 @@ SimScenario BenchScenario() {
 }
 
 UpdateRig::UpdateRig(SimScenario scenario, const std::string& fileBytes)
-    : visa(std::move(scenario), &clock), core(visa, window, "0x0d3f", "0x1141"), file(fileBytes) {
+    : ownClock_(std::make_unique<VirtualClock>()),
+      ownVisa_(std::make_unique<SimVisa>(std::move(scenario), ownClock_.get())),
+      clock(*ownClock_),
+      visa(*ownVisa_),
+      core(visa, window, "0x0d3f", "0x1141"),
+      file(fileBytes) {
+    window.onSleep = [this](uint32_t ms) { clock.Advance(ms); };
+    core.Initialise();
+}
+
+UpdateRig::UpdateRig(SimVisa& shared, VirtualClock& sharedClock, const std::string& fileBytes)
+    : clock(sharedClock), visa(shared), core(visa, window, "0x0d3f", "0x1141"), file(fileBytes) {
     window.onSleep = [this](uint32_t ms) { clock.Advance(ms); };
     core.Initialise();
 }
@@ -26,7 +37,11 @@ bool UpdateRig::Load(const std::string& path) {
     return window.IsEnabled(IDC_UPDATE);
 }
 
-void UpdateRig::PressUpdate() {
+void UpdateRig::PressUpdate(const std::string& resource) {
+    if (!resource.empty()) {
+        window.devices = {resource};
+        window.selected = 0;
+    }
     window.boxAnswers.push_back(kIdYes);
     core.RunUpdate();
 }

@@ -19,23 +19,31 @@ constexpr char kCompletedLine[] = "--------------- Completed ---------------";
 SimScenario BenchScenario();
 
 class UpdateRig {
+    // Declared first: made before the members that refer to them.
+    std::unique_ptr<VirtualClock> ownClock_;
+    std::unique_ptr<SimVisa> ownVisa_;
+
   public:
     UpdateRig(SimScenario scenario, const std::string& fileBytes);
+    // A dialog of its own on a simulated instrument shared with other benches, one thread
+    // each, as the command line updates several instruments at once.
+    UpdateRig(SimVisa& shared, VirtualClock& sharedClock, const std::string& fileBytes);
     UpdateRig(const UpdateRig&) = delete;
     UpdateRig& operator=(const UpdateRig&) = delete;
 
     // The browse button with `path` chosen; true when Update ended up enabled.
     bool Load(const std::string& path);
-    // The Update button, answering the confirmation with Yes.
-    void PressUpdate();
+    // The Update button, answering the confirmation with Yes; with `resource`, that
+    // instrument is the one chosen in the list beforehand.
+    void PressUpdate(const std::string& resource = {});
 
     bool Completed() const;
     // The number in the log's last "Error number: N" line, or -1.
     int ReportedCode() const;
 
     RecordingWindow window;
-    VirtualClock clock;
-    SimVisa visa;
+    VirtualClock& clock;
+    SimVisa& visa;
     Updater core;
     TempFile file;
 };

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "visa/visa_functions.h"
@@ -133,6 +134,48 @@ TEST_F(SimDllTest, TheProgramsExchangeRunsOnTheScenarioAndIsRecorded) {
     EXPECT_EQ(
         LinesWith(lines, R"j({"violation":"TW00054321: bad start byte 0x55 (0xAB expected)"})j"),
         1);
+}
+
+// The command line loads the library once and drives each instrument from a thread of its
+// own: every call is answered for its own instrument and recorded on a line of its own.
+TEST_F(SimDllTest, InstrumentsAskedFromThreadsOfTheirOwnAnswerEachForItself) {
+    Load("fwsim_threads", R"({ "instruments": [
+      { "resource": "USB0::0x0D3F::0x1141::TW00000001::INSTR", "revision": "R1" },
+      { "resource": "USB0::0x0D3F::0x1141::TW00000002::INSTR", "revision": "R2" },
+      { "resource": "USB0::0x0D3F::0x1141::TW00000003::INSTR", "revision": "R3" } ] })");
+    auto openRm = ByOrdinal<viOpenDefaultRM_fn>(141);
+    auto open = ByOrdinal<viOpen_fn>(131);
+    auto close = ByOrdinal<viClose_fn>(132);
+    auto read = ByOrdinal<viRead_fn>(256);
+    auto write = ByOrdinal<viWrite_fn>(257);
+    constexpr int kAsks = 50;
+    std::vector<int> right(3);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 3; ++i)
+        threads.emplace_back([&, i] {
+            const std::string serial = "TW0000000" + std::to_string(i + 1);
+            ViSession rm = 0, instrument = 0;
+            openRm(&rm);
+            open(rm, ("USB0::0x0D3F::0x1141::" + serial + "::INSTR").c_str(), VI_NULL, 1000,
+                 &instrument);
+            for (int ask = 0; ask < kAsks; ++ask) {
+                ViUInt32 count = 0;
+                ViByte reply[256] = {};
+                write(instrument, reinterpret_cast<const ViByte*>("*IDN?\n"), 6, &count);
+                read(instrument, reply, 255, &count);
+                right[i] += std::string(reinterpret_cast<char*>(reply), count) ==
+                            "ZENTROVA CORP.,K4417F," + serial + ",R" + std::to_string(i + 1) + "\n";
+            }
+            close(rm);
+        });
+    for (std::thread& t : threads) t.join();
+
+    EXPECT_EQ(right, std::vector<int>(3, kAsks));
+    std::vector<std::string> lines = Lines(record_);
+    EXPECT_EQ(lines.size(), 3u * (3 + 2 * kAsks));
+    EXPECT_EQ(LinesWith(lines, R"("op":"viRead")"), 3 * kAsks);
+    for (const std::string& line : lines)
+        EXPECT_TRUE(line.rfind(R"({"arg":)", 0) == 0 && line.back() == '}') << line;
 }
 
 TEST_F(SimDllTest, ABrokenScenarioFailsEveryCallAndSaysWhy) {
