@@ -132,7 +132,6 @@ void RunUpdate(UpdateState& state) {
     // Update is enabled only by a successful load; without a loaded file there is
     // nothing to compare or write, so the button does nothing at all.
     if (state.selectedModel == nullptr || state.firmware.sections == nullptr) return;
-    const ModelRecord& model = *state.selectedModel;
 
     ClearLog(window);
     const std::string previous = window.DeviceListText(kDeviceTextLimit);
@@ -143,8 +142,12 @@ void RunUpdate(UpdateState& state) {
     }
     const int index = window.DeviceListFind(previous);
     window.DeviceListSelect(index >= 0 ? index : 0);
+    UpdateSelectedInstrument(state, found);
+}
 
-    const int code = ConnectAndWrite(state, model, found);
+int UpdateSelectedInstrument(UpdateState& state, int32_t found) {
+    WindowServices& window = state.window;
+    const int code = ConnectAndWrite(state, *state.selectedModel, found);
     if (code == kOk) {
         AppendLog(window, "--------------- Completed ---------------");
         window.MessageBox("Update is completed\nPlease cycle the power of K4417F!",
@@ -154,4 +157,5 @@ void RunUpdate(UpdateState& state) {
     }
     state.link.DisconnectDevice();
     EndBusy(window);
+    return code;
 }

@@ -22,3 +22,7 @@ struct UpdateState {
 void BeginBusy(WindowServices& window);  // disables browse and Update
 void EndBusy(WindowServices& window);    // enables both
 void RunUpdate(UpdateState& state);
+// The procedure from "Connect ... " on, for the resource selected in the device list:
+// `found` is the number of instruments the confirmation names. Ends with the final box or
+// the error report, the session closed and the buttons enabled; returns the run's code.
+int UpdateSelectedInstrument(UpdateState& state, int32_t found);
