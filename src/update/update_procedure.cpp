@@ -39,6 +39,22 @@ std::string ConfirmationText(int32_t found, const char* modelName, const std::st
     return text;
 }
 
+bool StopRequested(const UpdateState& state) {
+    return state.options.stopRequested != nullptr && state.options.stopRequested->load();
+}
+
+// The reopen after the switch into writer mode: once, or retried as the options allow.
+int Reconnect(UpdateState& state) {
+    int code = StopRequested(state) ? kErrNotComplete : state.link.ConnectDevice();
+    for (uint32_t waited = 0; code == kErrConnect && waited < state.options.reconnectRetryMs;
+         waited += kReconnectIntervalMs) {
+        state.link.DisconnectDevice();  // an open whose timeout could not be set
+        state.window.Sleep(kReconnectIntervalMs);
+        code = StopRequested(state) ? kErrNotComplete : state.link.ConnectDevice();
+    }
+    return code;
+}
+
 // Writes every row of the model's table with the file's section at the same position.
 int WriteAllSections(UpdateState& state, const ModelRecord& model) {
     FirmwareInfo& firmware = state.firmware;
@@ -46,6 +62,10 @@ int WriteAllSections(UpdateState& state, const ModelRecord& model) {
     int code = kOk;
     firmware.cursor = firmware.sections;
     for (int row = 0; row < total; ++row) {
+        if (StopRequested(state)) {
+            code = kErrNotComplete;
+            break;
+        }
         char counter[32];
         std::snprintf(counter, sizeof counter, "%d / %d", row + 1, total);
         state.window.SetControlText(IDC_SECTION_COUNTER, counter);
@@ -67,6 +87,7 @@ int ConnectAndWrite(UpdateState& state, const ModelRecord& model, int32_t found)
     WindowServices& window = state.window;
     InstrumentLink& link = state.link;
 
+    if (StopRequested(state)) return kErrNotComplete;
     AppendLog(window, "Connect ... ");
     int code = link.ConnectDevice();
     if (code != kOk) return code;
@@ -80,6 +101,7 @@ int ConnectAndWrite(UpdateState& state, const ModelRecord& model, int32_t found)
 
     std::string reply;
     if (IdentifyDevice(link, model, reply) == kErrNotWriterMode) {
+        if (StopRequested(state)) return kErrNotComplete;
         AppendLog(window, "To Writer ... ");
         code = SwitchToWriter(link);
         if (code != kOk) return code;
@@ -89,7 +111,7 @@ int ConnectAndWrite(UpdateState& state, const ModelRecord& model, int32_t found)
         window.Sleep(kSwitchWaitMs);
         AppendLog(window, "OK\r\n");
         AppendLog(window, "Connect ... ");
-        code = link.ConnectDevice();
+        code = Reconnect(state);
         if (code != kOk) return code;
         AppendLog(window, "OK\r\n");
     }

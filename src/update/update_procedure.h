@@ -2,6 +2,7 @@
 // The Update button: the whole update of one instrument, from the search on the bus to
 // the final message.
 
+#include <atomic>
 #include <cstdint>
 
 class InstrumentLink;
@@ -10,6 +11,19 @@ struct FirmwareInfo;
 struct ModelRecord;
 
 constexpr uint32_t kSwitchWaitMs = 3500;
+constexpr uint32_t kReconnectIntervalMs = 500;
+
+// What the command line changes about a run; the dialog keeps the defaults.
+struct RunOptions {
+    // After the switch into writer mode, a failed reopen is tried again every
+    // kReconnectIntervalMs for this long: a host can take seconds to bind the driver of a
+    // re-enumerated instrument. 0: the single reconnect.
+    uint32_t reconnectRetryMs = 0;
+    // Polled before anything is sent that changes the instrument (the connection, the
+    // switch, the reopen) and before each section: once set, the run ends with
+    // kErrNotComplete, a section being written is finished first.
+    const std::atomic<bool>* stopRequested = nullptr;
+};
 
 struct UpdateState {
     WindowServices& window;
@@ -17,6 +31,7 @@ struct UpdateState {
     FirmwareInfo& firmware;
     const ModelRecord*& selectedModel;
     int32_t& transferInProgress;  // 1 while sections are written; the close guard reads it
+    RunOptions options = {};
 };
 
 void BeginBusy(WindowServices& window);  // disables browse and Update
