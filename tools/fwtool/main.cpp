@@ -14,6 +14,8 @@ void PrintHelp(std::FILE* out) {
                  "commands:\n"
                  "  check FILE   parse and validate FILE exactly as the update utility does\n"
                  "  pack ...     build a firmware revision file from payload files\n"
+                 "  list         list the instruments on the bus\n"
+                 "  update FILE  update instruments with FILE\n"
                  "\n"
                  "fwtool <command> --help shows a command's options.\n");
 }
@@ -33,6 +35,8 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(command, "check") == 0) return RunCheck(argc - 1, argv + 1);
     if (std::strcmp(command, "pack") == 0) return RunPack(argc - 1, argv + 1);
+    if (std::strcmp(command, "list") == 0 || std::strcmp(command, "update") == 0)
+        return RunInstrumentCommand(argc, argv);
     std::fprintf(stderr, "fwtool: unknown command '%s'\n\n", command);
     PrintHelp(stderr);
     return kExitUsage;

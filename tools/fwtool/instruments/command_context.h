@@ -1,0 +1,37 @@
+#pragma once
+// What the instrument commands (list, update) get from their surroundings: main gives the
+// process's streams, terminal and VISA library; tests give captured streams, scripted
+// answers, the simulated instrument and a virtual clock.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "output_stream.h"
+
+class VisaLibrary;
+
+// Exit statuses of the instrument commands, besides the error table's codes and 125
+// (usage: kExitUsage).
+constexpr int kExitNoInstrument = 120;
+constexpr int kExitUnknownSerial = 121;
+constexpr int kExitSeveralInstruments = 122;
+constexpr int kExitNoVisaLibrary = 123;
+constexpr int kExitInterrupted = 130;
+
+struct CommandContext {
+    OutputStream& out;
+    OutputStream& err;
+    // Runs `body` with the VISA library that `path` names ("": the platform's usual places)
+    // and returns its status; main answers kExitNoVisaLibrary itself when none loads.
+    std::function<int(const std::string& path, const std::function<int(VisaLibrary&)>& body)>
+        withVisa;
+    bool stdinIsTerminal = false;
+    // One answer typed on the terminal; false when none can come (end of input, Ctrl+C).
+    std::function<bool(std::string&)> readAnswer;
+    std::function<void(uint32_t)> sleep;  // at least as long as asked
+    std::function<uint64_t()> nowMs;
+    // Set by Ctrl+C; every run polls it.
+    std::atomic<bool>& interrupted;
+};
