@@ -83,7 +83,7 @@ class FwtoolTest : public ::testing::Test {
     FirmwareBuilder firmware = ValidK4417F();
     TempFile file{firmware.Bytes()};
     std::string out, err;
-    OutputStream outStream{out}, errStream{err};
+    OutputStream outStream{out}, errStream{err, true};
     std::vector<std::string> answers;  // typed on the terminal
     std::atomic<bool> interrupted{false};
     std::function<void()> onSleep = [] {};
@@ -152,6 +152,7 @@ TEST_F(FwtoolTest, OneInstrumentUpdatedAsTheButtonDoesWithItsLogLineByLine) {
     expected.insert(expected.end(), {"--------------- Completed ---------------",
                                      "Completed: cycle the power of the K4417F."});
     EXPECT_EQ(Lines(out), expected);
+    EXPECT_NE(err.find("\x1b[1F\x1b[JTW00000001  section 6/6  100%"), std::string::npos) << err;
     EXPECT_TRUE(FlashHolds(0));
     EXPECT_EQ(sim->openSessionCount(), 0);
     EXPECT_EQ(sim->violations(), std::vector<std::string>());

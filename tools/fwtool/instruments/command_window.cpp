@@ -1,5 +1,6 @@
 #include "command_window.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -67,8 +68,11 @@ std::string CommandWindow::DeviceListText(int limit) {
 
 void CommandWindow::ProgressSetPos(int pos) {
     progressPos_ = pos;
-    if (!events_ || progressMax_ <= 0 || pos == 0) return;
-    events_->Progress(serial_, section_, sections_, std::min(100, pos * 100 / progressMax_));
+    // The bar's range is three steps per sector and one more: the first step of each
+    // sector comes when its bytes are sent, the others follow the flash write.
+    const int sectors = (progressMax_ - 1) / 3;
+    if (!events_ || sectors <= 0 || pos == 0) return;
+    events_->Progress(serial_, section_, sections_, std::min(100, pos * 100 / sectors));
 }
 
 int CommandWindow::MessageBox(const std::string&, const std::string&, unsigned style, bool) {
