@@ -35,3 +35,20 @@ struct CommandContext {
     // Set by Ctrl+C; every run polls it.
     std::atomic<bool>& interrupted;
 };
+
+// The surroundings of a real process: stdout, stderr, the terminal, Ctrl+C (from the
+// construction on), real pauses and the VISA library loaded from --visa or the usual places
+// (kExitNoVisaLibrary when none loads). One per process: it owns the interrupt flag.
+class ProcessSurroundings {
+  public:
+    ProcessSurroundings();
+    ProcessSurroundings(const ProcessSurroundings&) = delete;
+    ProcessSurroundings& operator=(const ProcessSurroundings&) = delete;
+    CommandContext& context() { return context_; }
+
+  private:
+    std::atomic<bool> interrupted_{false};
+    OutputStream out_;
+    OutputStream err_;
+    CommandContext context_;
+};

@@ -5,6 +5,7 @@
 #include "base/scope_exit.h"
 #include "bus_search.h"
 #include "command_window.h"
+#include "commands.h"
 #include "firmware/file_stream.h"
 #include "firmware/firmware_info.h"
 #include "firmware/firmware_loader.h"
@@ -96,7 +97,7 @@ RunEnd RunInstrument(const InstrumentRunSetup& setup, const std::string& resourc
     FirmwareInfo firmware;
     const ModelRecord* model = nullptr;
     FileStream file = OpenFirmwareFile(setup.file);
-    end.code = file.IsOpen() ? ParseAndValidate(file, firmware, model) : kErrFileTruncated;
+    end.code = file.IsOpen() ? ParseAndValidate(file, firmware, model) : kExitUsage;
     if (end.code == kOk) {
         std::string vid, pid;
         BuiltInIds(vid, pid);
