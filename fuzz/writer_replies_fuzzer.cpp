@@ -124,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int code = WriteSection(link, window, section, region);
     switch (code) {
         case kOk:
-        case kErrChecksumMismatch:
+        case kErrNotComplete:
         case kErrIo:
         case kErrResetReply:
         case kErrEndLoadReply:

@@ -4,10 +4,10 @@
 
 enum ResultCode : int {
     kOk = 0,
-    // A checksum mismatch in the section transfer. Row 1 is otherwise unused and shows a box
-    // ("Update is not complete."): the log pane is hidden by default, so a failure that only
-    // logged would look like nothing happened.
-    kErrChecksumMismatch = 1,
+    // "Update is not complete.": a checksum mismatch in the section transfer, or a run
+    // stopped on request between sections. The row shows a box: the log pane is hidden by
+    // default, so a failure that only logged would look like nothing happened.
+    kErrNotComplete = 1,
     kErrCancelled = 2,
     kErrConnect = 3,
     kErrIo = 4,

@@ -43,6 +43,22 @@ std::string ConfirmationText(int32_t found, const char* modelName, const std::st
 
 }  // namespace
 
+bool Updater::StopRequested() const {
+    return options_.stopRequested != nullptr && options_.stopRequested->load();
+}
+
+// The reopen after the switch into writer mode: once, or retried as the options allow.
+int Updater::Reconnect() {
+    int code = StopRequested() ? kErrNotComplete : link_.ConnectDevice();
+    for (uint32_t waited = 0; code == kErrConnect && waited < options_.reconnectRetryMs;
+         waited += kReconnectIntervalMs) {
+        link_.DisconnectDevice();  // an open whose timeout could not be set
+        window_.Sleep(kReconnectIntervalMs);
+        code = StopRequested() ? kErrNotComplete : link_.ConnectDevice();
+    }
+    return code;
+}
+
 // Writes every row of the model's table with the file's section at the same position.
 int Updater::WriteAllSections(const ModelRecord& model) {
     FirmwareInfo& firmware = firmware_;
@@ -50,6 +66,10 @@ int Updater::WriteAllSections(const ModelRecord& model) {
     int code = kOk;
     firmware.cursor = firmware.sections;
     for (int row = 0; row < total; ++row) {
+        if (StopRequested()) {
+            code = kErrNotComplete;
+            break;
+        }
         char counter[32];
         std::snprintf(counter, sizeof counter, "%d / %d", row + 1, total);
         window_.SetControlText(IDC_SECTION_COUNTER, counter);
@@ -71,6 +91,7 @@ int Updater::ConnectAndWrite(const ModelRecord& model, int32_t found) {
     WindowServices& window = window_;
     InstrumentLink& link = link_;
 
+    if (StopRequested()) return kErrNotComplete;
     AppendLog(window, "Connect ... ");
     int code = link.ConnectDevice();
     if (code != kOk) return code;
@@ -84,6 +105,7 @@ int Updater::ConnectAndWrite(const ModelRecord& model, int32_t found) {
 
     std::string reply;
     if (IdentifyDevice(link, model, reply) == kErrNotWriterMode) {
+        if (StopRequested()) return kErrNotComplete;
         AppendLog(window, "To Writer ... ");
         code = SwitchToWriter(link);
         if (code != kOk) return code;
@@ -93,7 +115,7 @@ int Updater::ConnectAndWrite(const ModelRecord& model, int32_t found) {
         window.Sleep(kSwitchWaitMs);
         AppendLog(window, "OK\r\n");
         AppendLog(window, "Connect ... ");
-        code = link.ConnectDevice();
+        code = Reconnect();
         if (code != kOk) return code;
         AppendLog(window, "OK\r\n");
     }
@@ -154,7 +176,7 @@ void Updater::LoadFirmwareFile() {
         return;
     }
 
-    const int code = ParseAndValidate(file, firmware_, selectedModel_);
+    const int code = ParseFile(file);
     if (code != kOk) {
         ReportError(window_, code);
         return;
@@ -167,6 +189,10 @@ void Updater::LoadFirmwareFile() {
     window_.EnableControl(IDC_UPDATE, true);
 }
 
+int Updater::ParseFile(FirmwareStream& file) {
+    return ParseAndValidate(file, firmware_, selectedModel_);
+}
+
 void Updater::RunUpdate() {
     // A click that got through while sections are written must not start a second run.
     if (transferInProgress_ != 0) return;
@@ -174,7 +200,6 @@ void Updater::RunUpdate() {
     // Update is enabled only by a successful load; without a loaded file there is
     // nothing to compare or write, so the button does nothing at all.
     if (selectedModel_ == nullptr || firmware_.sections == nullptr) return;
-    const ModelRecord& model = *selectedModel_;
 
     ClearLog(window);
     const std::string previous = window.DeviceListText(kDeviceTextLimit);
@@ -185,8 +210,12 @@ void Updater::RunUpdate() {
     }
     const int index = window.DeviceListFind(previous);
     window.DeviceListSelect(index >= 0 ? index : 0);
+    UpdateSelectedInstrument(found);
+}
 
-    const int code = ConnectAndWrite(model, found);
+int Updater::UpdateSelectedInstrument(int32_t found) {
+    WindowServices& window = window_;
+    const int code = ConnectAndWrite(*selectedModel_, found);
     if (code == kOk) {
         AppendLog(window, "--------------- Completed ---------------");
         window.MessageBox("Update is completed\nPlease cycle the power of K4417F!",
@@ -196,4 +225,5 @@ void Updater::RunUpdate() {
     }
     link_.DisconnectDevice();
     EndBusy();
+    return code;
 }

@@ -166,7 +166,7 @@ int WriteSection(InstrumentLink& link, WindowServices& window, const ImageSectio
     if (c != kOk) return c;
     if (deviceChecksum != localChecksum) {
         AppendLog(window, "Check Sum Error");
-        return kErrChecksumMismatch;
+        return kErrNotComplete;
     }
     AppendLog(window, "OK\r\n");
 

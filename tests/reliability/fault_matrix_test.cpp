@@ -93,7 +93,7 @@ ReplyStep ReplyAfter(uint8_t frame, bool dataSent) {
             return {"checksum-length reply",
                     {{"NG", kErrChecksumLengthReply}, {"O", kErrChecksumLengthReply}}};
         case WCMD_QUERY_CHECKSUM:
-            return {"checksum reply", {{"", kErrChecksumEmpty}, {"1", kErrChecksumMismatch}}};
+            return {"checksum reply", {{"", kErrChecksumEmpty}, {"1", kErrNotComplete}}};
         case WCMD_FLASH_CHECK:
             return {"flash-check reply",
                     {{"NG", kErrFlashCheckReply}, {"OKK", kErrFlashCheckReply}}};

@@ -222,7 +222,7 @@ TEST_F(WriterTest, WriterRefusalAtEachStepGivesItsCodeAndNothingFollows) {
         {"select", "NG", kErrSelectReply, kLoaded},
         {"checksum_length", "NG", kErrChecksumLengthReply, kLoaded},
         {"checksum", "", kErrChecksumEmpty, kLoaded + "    Check Sum ... "},
-        {"checksum", "12345", kErrChecksumMismatch, kLoaded + "    Check Sum ... Check Sum Error"},
+        {"checksum", "12345", kErrNotComplete, kLoaded + "    Check Sum ... Check Sum Error"},
         {"flash_check", "OK ", kErrFlashCheckReply, kSummed},
         {"final", "ERASE NG", kErrEraseNg, flashing},
         {"final", "PROGRAM NG 0x20000", kErrProgramNg, flashing},

@@ -18,9 +18,13 @@
 namespace CLI {
 class App;
 }
+struct CommandContext;
 
 void AddCheckCommand(CLI::App& app, int& exitStatus);
 void AddPackCommand(CLI::App& app, int& exitStatus);
+// list and update talk to instruments through the process's surroundings (command_context.h).
+void AddListCommand(CLI::App& app, CommandContext& context, int& exitStatus);
+void AddUpdateCommand(CLI::App& app, CommandContext& context, int& exitStatus);
 
 // Prints "fwtool <command>: <message>" and the hint to --help on stderr; returns kExitUsage.
 int UsageError(const char* command, const std::string& message);

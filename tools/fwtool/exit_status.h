@@ -5,16 +5,15 @@
 
 #include "base/result_code.h"
 
-enum ExitStatus : int {
-    kExitOk = 0,
-    kExitCancelled = kErrCancelled,  // the operator declined (2, as the utility reports it)
-    kExitNoInstrument = 120,         // no instrument found on the bus
-    kExitSerialNotFound = 121,       // a requested serial number is not on the bus
-    kExitNoneChosen = 122,           // several instruments found and none chosen
-    kExitNoVisaLibrary = 123,        // no VISA library could be loaded
-    kExitUsage = 125,                // usage error, or a file that cannot be opened or written
-    kExitInterrupted = 130,          // Ctrl+C
-};
+constexpr int kExitOk = 0;
+constexpr int kExitCancelled =
+    kErrCancelled;                        // the operator declined (2, as the utility reports it)
+constexpr int kExitNoInstrument = 120;    // no instrument found on the bus
+constexpr int kExitSerialNotFound = 121;  // a requested serial number is not on the bus
+constexpr int kExitNoneChosen = 122;      // several instruments found and none chosen
+constexpr int kExitNoVisaLibrary = 123;   // no VISA library could be loaded
+constexpr int kExitUsage = 125;           // usage error, or a file that cannot be opened or written
+constexpr int kExitInterrupted = 130;     // Ctrl+C
 
 // The table as `fwtool --help` shows it.
 constexpr char kExitStatusHelp[] =

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
+#include "command_context.h"
 #include "commands.h"
 
 int UsageError(const char* command, const std::string& message) {
@@ -14,14 +15,17 @@ int UsageError(const char* command, const std::string& message) {
 int main(int argc, char** argv) {
     CLI::App app(
         "Checks firmware revision files exactly as the K4417F update utility does,\n"
-        "and builds them from payload files.",
+        "builds them from payload files, and lists and updates K4417F instruments.",
         "fwtool");
     app.require_subcommand(1);
     app.footer(std::string("fwtool <command> --help shows a command's options.\n\n") +
                kExitStatusHelp);
     int exitStatus = kExitOk;
+    ProcessSurroundings process;
     AddCheckCommand(app, exitStatus);
     AddPackCommand(app, exitStatus);
+    AddListCommand(app, process.context(), exitStatus);
+    AddUpdateCommand(app, process.context(), exitStatus);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

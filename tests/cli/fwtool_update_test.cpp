@@ -1,0 +1,309 @@
+// fwtool list and fwtool update as a script relies on them, against the simulated
+// instruments: the choice of instruments and its exit statuses, never asking without a
+// terminal, the JSON lines and the report, the dry run, the reconnect retry, Ctrl+C, and
+// several instruments updated at once.
+
+#include <gtest/gtest.h>
+
+#include <CLI/CLI.hpp>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "firmware_builder.h"
+#include "instrument_commands.h"
+#include "sim_visa.h"
+
+namespace {
+
+std::string Resource(const std::string& serial) {
+    return "USB0::0x0D3F::0x1141::" + serial + "::INSTR";
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+class FwtoolTest : public ::testing::Test {
+  protected:
+    // Instruments with these serials ("writer:" before one: already in writer mode).
+    void Attach(const std::vector<std::string>& serials, std::vector<SimFault> faults = {}) {
+        SimScenario scenario;
+        for (std::string serial : serials) {
+            SimInstrumentSpec spec;
+            if (serial.rfind("writer:", 0) == 0) spec.mode = "writer", serial.erase(0, 7);
+            spec.resource = Resource(serial);
+            spec.revision = SimRevisionField(SimRegionRevisions{});
+            scenario.instruments.push_back(spec);
+        }
+        scenario.faults = std::move(faults);
+        scenario.timingChecks = true;
+        sim = std::make_unique<SimVisa>(std::move(scenario), &clock);
+    }
+
+    // `fwtool ARGS...` as the process runs it, with the file at `file`.
+    int Fwtool(std::vector<std::string> args) {
+        out.clear(), err.clear();
+        CLI::App app;
+        int status = 0;
+        AddListCommand(app, context, status);
+        AddUpdateCommand(app, context, status);
+        std::reverse(args.begin(), args.end());
+        try {
+            app.parse(args);
+        } catch (const CLI::ParseError& error) {
+            return 125;
+        }
+        return status;
+    }
+
+    bool FlashHolds(size_t instrument) {
+        for (size_t i = 0; i < kK4417FIds.size(); ++i) {
+            const std::string bytes = SectionBytes(firmware.Section(i));
+            if (!sim->instrument(instrument)
+                     .flash()
+                     .Holds(kK4417FIds[i] * kSimSectorSize,
+                            reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
+                return false;
+        }
+        return true;
+    }
+    std::vector<std::string> Written() {
+        std::vector<std::string> texts;
+        for (const SimCall& call : sim->callsOf("viWrite")) texts.push_back(call.text());
+        return texts;
+    }
+
+    VirtualClock clock;
+    std::unique_ptr<SimVisa> sim;
+    FirmwareBuilder firmware = ValidK4417F();
+    TempFile file{firmware.Bytes()};
+    std::string out, err;
+    OutputStream outStream{out}, errStream{err, true};
+    std::vector<std::string> answers;  // typed on the terminal
+    std::atomic<bool> interrupted{false};
+    std::function<void()> onSleep = [] {};
+    CommandContext context{
+        outStream,
+        errStream,
+        [this](const std::string&, const std::function<int(VisaLibrary&)>& body) {
+            return body(*sim);
+        },
+        true,
+        [this](std::string& line) {
+            if (answers.empty()) return false;
+            line = answers.front(), answers.erase(answers.begin());
+            return true;
+        },
+        [this](uint32_t ms) { clock.Advance(ms), onSleep(); },
+        [this] { return clock.NowMs(); },
+        interrupted};
+};
+
+const std::vector<std::string> kUpdateLog = {"Connect ... OK", "To Writer ... OK", "Connect ... OK",
+                                             "Testing ... OK", "Check Revision ... OK"};
+
+TEST_F(FwtoolTest, ChoiceOfInstrumentsAndItsExitStatuses) {
+    Attach({});
+    EXPECT_EQ(Fwtool({"update", file.path(), "--yes"}), 120);
+    EXPECT_EQ(err, "No instrument found.\n");
+
+    Attach({"TW00000001", "TW00000002"});
+    EXPECT_EQ(Fwtool({"update", file.path(), "--yes"}), 122);
+    EXPECT_NE(err.find("TW00000001 TW00000002"), std::string::npos) << err;
+    EXPECT_EQ(Fwtool({"update", file.path(), "--yes", "--serial", "tw00000002,TW00000009"}), 121);
+    EXPECT_NE(err.find("not on the bus: TW00000009"), std::string::npos) << err;
+    EXPECT_TRUE(sim->callsOf("viOpen").empty()) << "nothing is touched";
+
+    TempFile unknownModel(ValidK4417F(K4417FFile{"2.10.0", "K9999"}).Bytes());
+    EXPECT_EQ(Fwtool({"update", unknownModel.path(), "--yes"}), 31);
+    EXPECT_EQ(err, unknownModel.path() + ": error 31: The firmware revision file is corrupted.\n");
+    EXPECT_EQ(Fwtool({"update", file.path() + ".missing", "--yes"}), 125);
+    EXPECT_EQ(Fwtool({"update", file.path(), "--yes", "--report", "/no/such/dir/r.json"}), 125);
+    EXPECT_EQ(sim->callsOf("viFindRsrc").size(), 2u) << "a refused file or report searches nothing";
+
+    // The question, once for the whole set; anything but y or yes cancels.
+    answers = {"n"};
+    EXPECT_EQ(Fwtool({"update", file.path(), "--all"}), 2);
+    EXPECT_EQ(err, "Update K4417F SN:TW00000001, TW00000002 with " + file.path() +
+                       " (revision 2.10.0)? [y/N] Update cancel.\n");
+    // Without a terminal, or with --json, nothing is asked and nothing waits for input.
+    context.stdinIsTerminal = false;
+    answers = {"y"};
+    EXPECT_EQ(Fwtool({"update", file.path(), "--all"}), 125);
+    EXPECT_NE(err.find("--yes is needed"), std::string::npos);
+    EXPECT_EQ(Fwtool({"update", file.path(), "--all", "--json"}), 125);
+    EXPECT_EQ(answers.size(), 1u);
+    EXPECT_TRUE(sim->callsOf("viOpen").empty());
+}
+
+TEST_F(FwtoolTest, OneInstrumentUpdatedAsTheButtonDoesWithItsLogLineByLine) {
+    Attach({"TW00000001"});
+    answers = {"yes"};
+    EXPECT_EQ(Fwtool({"update", file.path()}), 0);
+    std::vector<std::string> expected = kUpdateLog;
+    for (int i = 0; i < 6; ++i)
+        expected.insert(expected.end(), {"    Loading ... OK", "    Check Sum ... OK",
+                                         "    Write to flash ... OK"});
+    expected.insert(expected.end(), {"--------------- Completed ---------------",
+                                     "Completed: cycle the power of the K4417F."});
+    EXPECT_EQ(Lines(out), expected);
+    EXPECT_NE(err.find("\x1b[1F\x1b[JTW00000001  section 6/6  100%"), std::string::npos) << err;
+    EXPECT_TRUE(FlashHolds(0));
+    EXPECT_EQ(sim->openSessionCount(), 0);
+    EXPECT_EQ(sim->violations(), std::vector<std::string>());
+}
+
+TEST_F(FwtoolTest, JsonLinesAndTheReportAppendedWhole) {
+    Attach({"TW00000001"}, {SimFault::AtStep(2, "final", "ERASE NG")});
+    TempFile report("");
+    EXPECT_EQ(Fwtool({"update", file.path(), "--yes", "--json", "--report", report.path()}), 17);
+    std::vector<nlohmann::json> events;
+    for (const std::string& line : Lines(out)) events.push_back(nlohmann::json::parse(line));
+    ASSERT_GT(events.size(), 3u);
+    EXPECT_EQ(
+        events[0],
+        (nlohmann::json{{"event", "log"}, {"serial", "TW00000001"}, {"text", "Connect ... OK"}}));
+    int progress = 0;
+    for (const nlohmann::json& event : events)
+        if (event["event"] == "progress") {
+            ++progress;
+            EXPECT_EQ(event["sections"], 6);
+            EXPECT_LE(event["percent"], 100);
+        }
+    EXPECT_GT(progress, 0);
+    nlohmann::json end = events.back();
+    EXPECT_GT(end["seconds"], 3.5);
+    end.erase("seconds");
+    EXPECT_EQ(end, (nlohmann::json{{"event", "end"},
+                                   {"serial", "TW00000001"},
+                                   {"resource", Resource("TW00000001")},
+                                   {"code", 17},
+                                   {"message", ""}}));
+
+    // A second run appends its own line, whole, after the first.
+    sim->instrument(0).PowerCycle();
+    EXPECT_EQ(Fwtool({"update", file.path(), "--yes", "--dry-run", "--report", report.path()}), 0);
+    std::ifstream in(report.path());
+    std::stringstream content;
+    content << in.rdbuf();
+    const std::vector<std::string> lines = Lines(content.str());
+    ASSERT_EQ(lines.size(), 2u);
+    nlohmann::json first = nlohmann::json::parse(lines[0]);
+    EXPECT_EQ(first["revisions"], SimRevisionField(SimRegionRevisions{}));
+    for (const char* key : {"time", "seconds"}) first.erase(key);
+    EXPECT_EQ(first, (nlohmann::json{{"serial", "TW00000001"},
+                                     {"resource", Resource("TW00000001")},
+                                     {"file", file.path()},
+                                     {"imageRev", "2.10.0"},
+                                     {"revisions", SimRevisionField(SimRegionRevisions{})},
+                                     {"code", 17},
+                                     {"message", ""},
+                                     {"dryRun", false}}));
+    EXPECT_EQ(nlohmann::json::parse(lines[1])["dryRun"], true);
+}
+
+TEST_F(FwtoolTest, DryRunSendsNothingButTheIdentificationQuery) {
+    Attach({"TW00000001", "writer:TW00000002"});
+    EXPECT_EQ(Fwtool({"update", file.path(), "--all", "--dry-run"}), 0);
+    EXPECT_EQ(Written(), std::vector<std::string>(2, "*IDN?\n"));
+    EXPECT_NE(out.find("TW00000001: Mode: normal"), std::string::npos) << out;
+    EXPECT_NE(out.find("TW00000002: Mode: writer"), std::string::npos);
+    EXPECT_NE(out.find("TW00000001: Main Program     file ZZZZ  instrument 0100"),
+              std::string::npos);
+
+    K4417FFile older;
+    older.revisions = {"ZZZZ", "ZZZZ", "ZZZZ", "0000", "ZZZZ", "ZZZZ"};
+    TempFile olderFile(ValidK4417F(older).Bytes());
+    EXPECT_EQ(Fwtool({"update", olderFile.path(), "--serial", "TW00000001", "--dry-run"}), 22);
+    EXPECT_EQ(Lines(out).back(), "Error number: 22: The firmware revision file is corrupted.");
+    EXPECT_EQ(Written(), std::vector<std::string>(3, "*IDN?\n"));
+    EXPECT_EQ(sim->openSessionCount(), 0);
+}
+
+TEST_F(FwtoolTest, ReopenAfterTheSwitchIsRetriedForTwentySeconds) {
+    // The writer comes back 6 s after the switch: twelve reopens fail.
+    std::vector<SimFault> faults;
+    for (int nth = 2; nth <= 13; ++nth) faults.push_back(SimFault::AtCall("viOpen", nth, "fail"));
+    Attach({"TW00000001"}, faults);
+    EXPECT_EQ(Fwtool({"update", file.path(), "--yes"}), 0);
+    EXPECT_TRUE(FlashHolds(0));
+    EXPECT_EQ(sim->callsOf("viOpen").size(), 14u);
+
+    // One that never comes back fails with 3 after 40 retries.
+    faults.clear();
+    for (int nth = 2; nth <= 60; ++nth) faults.push_back(SimFault::AtCall("viOpen", nth, "fail"));
+    Attach({"TW00000001"}, faults);
+    EXPECT_EQ(Fwtool({"update", file.path(), "--yes"}), 3);
+    EXPECT_EQ(sim->callsOf("viOpen").size(), 42u);
+    EXPECT_EQ(sim->openSessionCount(), 0);
+}
+
+TEST_F(FwtoolTest, CtrlCFinishesTheSectionBeingWrittenThenStops) {
+    Attach({"TW00000001"});
+    onSleep = [this] { interrupted = interrupted || sim->instrument(0).sectionsBegun() == 2; };
+    EXPECT_EQ(Fwtool({"update", file.path(), "--yes"}), 130);
+    EXPECT_EQ(sim->instrument(0).sectionsBegun(), 2);
+    EXPECT_TRUE(sim->instrument(0).flash().Holds(
+        kK4417FIds[1] * kSimSectorSize,
+        reinterpret_cast<const uint8_t*>(SectionBytes(firmware.Section(1)).data()),
+        SectionBytes(firmware.Section(1)).size()));
+    EXPECT_EQ(Lines(out).back(), "Error number: 1: Update is not complete.");
+    EXPECT_EQ(sim->openSessionCount(), 0);
+
+    // Before the first frame it stops at once: nothing is sent.
+    Attach({"TW00000001"});
+    EXPECT_EQ(Fwtool({"update", file.path(), "--yes"}), 130);
+    EXPECT_TRUE(Written().empty());
+}
+
+TEST_F(FwtoolTest, SeveralInstrumentsAtOnceAFailureStopsOnlyItsOwn) {
+    Attach({"TW00000001", "TW00000002", "writer:TW00000003"}, {[] {
+               SimFault fault = SimFault::AtStep(3, "final", "PROGRAM NG");
+               fault.resource = Resource("TW00000002");
+               return fault;
+           }()});
+    EXPECT_EQ(Fwtool({"update", file.path(), "--yes", "--serial", "TW00000003,TW00000002",
+                      "--serial", "TW00000001"}),
+              18);
+    EXPECT_TRUE(FlashHolds(0));
+    EXPECT_TRUE(FlashHolds(2));
+    EXPECT_EQ(sim->instrument(1).sectionsBegun(), 3);
+    EXPECT_EQ(sim->openSessionCount(), 0);
+    EXPECT_EQ(sim->violations(), std::vector<std::string>());
+
+    // Every line is one instrument's, whole; the summary closes in the order chosen.
+    std::vector<std::string> lines = Lines(out);
+    ASSERT_EQ(lines.size(), 23u + 25 + 15 + 4) << out;
+    for (size_t i = 0; i + 4 < lines.size(); ++i)
+        EXPECT_TRUE(lines[i].rfind("TW0000000", 0) == 0 && lines[i][10] == ':') << lines[i];
+    EXPECT_NE(out.find("TW00000002: Error number: 18\n"), std::string::npos);
+    EXPECT_EQ(lines[lines.size() - 3].substr(0, 15), "TW00000003   0 ");
+    EXPECT_EQ(lines[lines.size() - 2].substr(0, 16), "TW00000002   18 ");
+}
+
+TEST_F(FwtoolTest, ListShowsEachInstrumentsModeAndRevisions) {
+    Attach({});
+    EXPECT_EQ(Fwtool({"list"}), 120);
+    Attach({"TW00000001", "writer:TW00000002", "TW00000003"},
+           {SimFault::AtCall("viRead", 3, "timeout")});
+    EXPECT_EQ(Fwtool({"list"}), 0);
+    const std::string revisions = SimRevisionField(SimRegionRevisions{});
+    EXPECT_EQ(Lines(out), (std::vector<std::string>{
+                              Resource("TW00000001") + "  TW00000001  normal  " + revisions,
+                              Resource("TW00000002") + "  TW00000002  writer  " + revisions,
+                              Resource("TW00000003") + "  TW00000003  unknown(4)  "}));
+    EXPECT_EQ(Written(), std::vector<std::string>(3, "*IDN?\n"));
+    EXPECT_EQ(Fwtool({"list", "--json"}), 0);
+    EXPECT_EQ(nlohmann::json::parse(Lines(out)[0]),
+              (nlohmann::json{{"resource", Resource("TW00000001")},
+                              {"serial", "TW00000001"},
+                              {"mode", "normal"},
+                              {"revisions", revisions}}));
+}
+
+}  // namespace

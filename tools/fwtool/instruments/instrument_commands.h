@@ -1,0 +1,34 @@
+#pragma once
+// The commands that talk to instruments: `fwtool list` and `fwtool update`. Each is a CLI11
+// subcommand added by one function; when it is the one chosen, its callback stores the
+// exit status in `status`.
+
+#include <string>
+#include <vector>
+
+#include "command_context.h"
+#include "commands.h"  // AddListCommand, AddUpdateCommand
+
+namespace CLI {
+class App;
+}
+
+struct ListOptions {
+    std::string visaPath;
+    bool json = false;
+};
+
+struct UpdateOptions {
+    std::string file;
+    std::vector<std::string> serials;
+    bool all = false;
+    bool yes = false;
+    bool dryRun = false;
+    bool json = false;
+    std::string reportPath;
+    std::string visaPath;
+};
+
+int RunListCommand(CommandContext& context, const ListOptions& options);
+int RunUpdateCommand(CommandContext& context, const UpdateOptions& options);
+

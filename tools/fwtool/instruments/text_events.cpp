@@ -1,0 +1,86 @@
+#include "text_events.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "ui/error_table.h"
+
+std::string EndMessage(int code) {
+    if (code == kOk) return kErrorTable[kOk].message;
+    return code > 0 && code < kErrorCount ? kErrorTable[code].message : "";
+}
+
+TextEvents::TextEvents(OutputStream& out, OutputStream& err, std::vector<std::string> serials,
+                       std::function<uint64_t()> nowMs)
+    : out_(out),
+      err_(err),
+      serials_(std::move(serials)),
+      progress_(serials_.size()),
+      nowMs_(std::move(nowMs)),
+      startMs_(nowMs_()) {}
+
+std::string TextEvents::Prefix(const std::string& serial) const {
+    return serials_.size() > 1 ? serial + ": " : std::string();
+}
+
+void TextEvents::EraseProgress() {
+    // To the start of the block's first line, then clear to the end of the screen.
+    if (drawnLines_ > 0) err_.Write("\x1b[" + std::to_string(drawnLines_) + "F\x1b[J");
+    drawnLines_ = 0;
+}
+
+void TextEvents::DrawProgress() {
+    std::string block;
+    for (const std::string& line : progress_)
+        if (!line.empty()) block += line + "\n", ++drawnLines_;
+    if (!block.empty()) err_.Write(block);
+}
+
+void TextEvents::Print(const std::string& line) {
+    std::lock_guard<std::mutex> lock(displayMutex_);
+    if (!err_.terminal()) return out_.WriteLine(line);
+    EraseProgress();
+    out_.WriteLine(line);
+    DrawProgress();
+}
+
+void TextEvents::Log(const std::string& serial, const std::string& line) {
+    Print(Prefix(serial) + line);
+}
+
+void TextEvents::Progress(const std::string& serial, int section, int sections, int percent) {
+    if (!err_.terminal()) return;
+    const auto at = std::find(serials_.begin(), serials_.end(), serial);
+    if (at == serials_.end()) return;
+    const double seconds = (nowMs_() - startMs_) / 1000.0;
+    char text[96];
+    std::snprintf(text, sizeof text, "%s  section %d/%d  %3d%%  %.1f s", serial.c_str(), section,
+                  sections, percent, seconds);
+    std::lock_guard<std::mutex> lock(displayMutex_);
+    progress_[at - serials_.begin()] = text;
+    EraseProgress();
+    DrawProgress();
+}
+
+void TextEvents::End(const RunEnd& end) {
+    std::string line;
+    if (end.code == kOk)
+        line = end.dryRun ? "Dry run: the update would go ahead."
+                          : "Completed: cycle the power of the K4417F.";
+    else
+        line = "Error number: " + std::to_string(end.code) +
+               (EndMessage(end.code).empty() ? "" : ": " + EndMessage(end.code));
+    Print(Prefix(end.serial) + line);
+}
+
+void TextEvents::Summary(const std::vector<RunEnd>& ends) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%-12s %-64s %8s", "serial", "result", "seconds");
+    Print(line);
+    for (const RunEnd& end : ends) {
+        const std::string result = std::to_string(end.code) + " " + EndMessage(end.code);
+        std::snprintf(line, sizeof line, "%-12s %-64s %8.1f", end.serial.c_str(), result.c_str(),
+                      end.seconds);
+        Print(line);
+    }
+}

@@ -1,0 +1,39 @@
+#pragma once
+// Runs as text: log lines on stdout (prefixed with the serial when several instruments run),
+// the last line of each run, and on a terminal a progress line per instrument on stderr,
+// redrawn in place.
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "output_stream.h"
+#include "run_events.h"
+
+class TextEvents : public RunEvents {
+  public:
+    // `serials`: the instruments in display order; prefixes when there are several.
+    TextEvents(OutputStream& out, OutputStream& err, std::vector<std::string> serials,
+               std::function<uint64_t()> nowMs);
+    void Log(const std::string& serial, const std::string& line) override;
+    void Progress(const std::string& serial, int section, int sections, int percent) override;
+    void End(const RunEnd& end) override;
+    // The closing table of a run of several instruments.
+    void Summary(const std::vector<RunEnd>& ends);
+
+  private:
+    std::string Prefix(const std::string& serial) const;
+    void Print(const std::string& line);  // a line on stdout, the progress kept below it
+    void EraseProgress();
+    void DrawProgress();
+
+    OutputStream& out_;
+    OutputStream& err_;
+    std::vector<std::string> serials_;
+    std::vector<std::string> progress_;  // per serial, empty until its first progress
+    std::function<uint64_t()> nowMs_;
+    uint64_t startMs_;
+    int drawnLines_ = 0;
+    std::mutex displayMutex_;  // log lines and the progress block share one terminal
+};
