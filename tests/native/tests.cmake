@@ -31,3 +31,10 @@ add_test(NAME fwtool_pack_unknown_region
          COMMAND sh ${EXPECT} 125 $<TARGET_FILE:fwtool> pack --model K4417F --image-rev 1
                  --utility-rev 1.0.6 --description d --section boot=${EXPECT} -o ${FWTOOL_DIR}/x.fw)
 add_test(NAME fwtool_help COMMAND sh ${EXPECT} 0 $<TARGET_FILE:fwtool> --help)
+
+# list, a dry run and an update of two instruments at once through the dlopen binding.
+add_test(NAME fwtool_update_through_simulator_library
+         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/native/update_through_library.sh
+                 $<TARGET_FILE:fwtool> $<TARGET_FILE:fwsim_visa_so> ${FWTOOL_DIR})
+set_tests_properties(fwtool_update_through_simulator_library PROPERTIES
+                     FIXTURES_REQUIRED fwtool_sample TIMEOUT 120)
