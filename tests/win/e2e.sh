@@ -175,6 +175,20 @@ close_during_transfer)
         send-close wait-exit
     ;;
 
+fwtool_update)
+    # fwtool.exe, beside the program, finds the same library in the system directory.
+    install_visa
+    scenario_json normal
+    fwtool="$(dirname "$exe")/fwtool.exe"
+    drive make-firmware="$firmware"=valid=2000,48,48,1030,128,32
+    wine "$fwtool" list --json </dev/null >"$work/list.out" 2>&1
+    grep -q '"mode":"normal".*"serial":"TW00012345"' "$work/list.out"
+    wine "$fwtool" update "$(winpath "$firmware")" --yes --json </dev/null >"$work/update.out" 2>&1 ||
+        { cat "$work/update.out"; exit 1; }
+    grep '"event":"end"' "$work/update.out" | grep -q '"code":0,'
+    drive check-flash="$flash"="$firmware"
+    ;;
+
 *)
     echo "unknown scenario $scenario"
     exit 2

@@ -8,6 +8,7 @@
 
 #include "base/unique_handle.h"
 #include "platform.h"
+#include "ui/win/sleep_at_least.h"
 #include "ui/win/timer_resolution.h"
 
 namespace {
