@@ -19,7 +19,9 @@ const std::string kReplyAtoV = "ZENTROVA CORP.,K4417F,TW00012345,ABCDEFGHIJKLMNO
 
 class IdentificationTest : public UpdateFixture {
   protected:
-    void Start(std::vector<SimFault> faults = {}) { UpdateFixture::Start(Bench("normal", std::move(faults))); }
+    void Start(std::vector<SimFault> faults = {}) {
+        UpdateFixture::Start(Bench("normal", std::move(faults)));
+    }
     // The instrument answers "*IDN?" with exactly `idnReply`.
     int Identify(const std::string& idnReply) {
         Start({SimFault::AtCall("viRead", 1, "reply", idnReply)});

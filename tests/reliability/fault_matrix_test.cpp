@@ -220,61 +220,63 @@ class FaultMatrix : public UpdateFixture {
   protected:
     // Runs one cell and returns what went wrong, or nothing.
     std::string RunCell(const Cell& cell, const std::string& fileBytes, uint64_t cleanEndMs) {
-    Start(Bench("normal", {cell.fault}));
-    if (!Load(fileBytes)) return "the file did not load";
-    window.boxes.clear();
-    PressUpdate();
+        Start(Bench("normal", {cell.fault}));
+        if (!Load(fileBytes)) return "the file did not load";
+        window.boxes.clear();
+        PressUpdate();
 
-    std::ostringstream out;
-    std::vector<RecordedBox> boxes;  // without the confirmation
-    for (const RecordedBox& box : window.boxes)
-        if (box.caption != "Confirm Firmware Update") boxes.push_back(box);
+        std::ostringstream out;
+        std::vector<RecordedBox> boxes;  // without the confirmation
+        for (const RecordedBox& box : window.boxes)
+            if (box.caption != "Confirm Firmware Update") boxes.push_back(box);
 
-    if (cell.code == kNoInstrument) {
-        const RecordedBox noInstrument{"No instrument found.", "Search Instrument",
-                                       kMbOk | kMbIconInformation, true};
-        if (boxes != std::vector<RecordedBox>{noInstrument}) out << " boxes differ;";
-        if (!window.Log().empty()) out << " log not empty;";
-    } else if (cell.code == kCompletes) {
-        if (!Completed()) out << " did not complete (code " << ReportedCode() << ");";
-        if (boxes.size() != 1 || boxes[0].caption != "Firmware Update")
-            out << " no completion box;";
-    } else {
-        if (Completed()) out << " reported \"Completed\";";
-        if (ReportedCode() != cell.code)
-            out << " code " << ReportedCode() << " instead of " << cell.code << ";";
-        std::vector<RecordedBox> expected;
-        if (kErrorTable[cell.code].showBox)
-            expected.push_back(
-                {kErrorTable[cell.code].message, "Error", kMbOk | kMbIconHand, true});
-        if (boxes != expected) out << " wrong box;";
+        if (cell.code == kNoInstrument) {
+            const RecordedBox noInstrument{"No instrument found.", "Search Instrument",
+                                           kMbOk | kMbIconInformation, true};
+            if (boxes != std::vector<RecordedBox>{noInstrument}) out << " boxes differ;";
+            if (!window.Log().empty()) out << " log not empty;";
+        } else if (cell.code == kCompletes) {
+            if (!Completed()) out << " did not complete (code " << ReportedCode() << ");";
+            if (boxes.size() != 1 || boxes[0].caption != "Firmware Update")
+                out << " no completion box;";
+        } else {
+            if (Completed()) out << " reported \"Completed\";";
+            if (ReportedCode() != cell.code)
+                out << " code " << ReportedCode() << " instead of " << cell.code << ";";
+            std::vector<RecordedBox> expected;
+            if (kErrorTable[cell.code].showBox)
+                expected.push_back(
+                    {kErrorTable[cell.code].message, "Error", kMbOk | kMbIconHand, true});
+            if (boxes != expected) out << " wrong box;";
+        }
+
+        if (sim->openSessionCount() != 0) out << " instrument session left open;";
+        if (!window.IsEnabled(IDC_BROWSE) || !window.IsEnabled(IDC_UPDATE))
+            out << " buttons disabled;";
+        if (core->transferInProgress() != 0) out << " transfer flag set;";
+        if (!sim->violations().empty())
+            out << " protocol violation: " << sim->violations()[0] << ";";
+        // Only the timeout of the faulted call may add to the clean run's time.
+        if (clock.NowMs() > cleanEndMs + kIoTimeoutMs) out << " ran past its timeouts;";
+
+        // What came after the faulted call.
+        const std::vector<SimCall>& calls = sim->calls();
+        size_t at = 0;
+        while (at < calls.size() &&
+               !(calls[at].op == cell.fault.op && calls[at].nth == cell.fault.nth))
+            ++at;
+        if (at == calls.size()) return out.str() + " the faulted call never came;";
+        std::vector<std::string> later;
+        for (size_t i = at + 1; i < calls.size(); ++i)
+            if (calls[i].op != "viClose") later.push_back(calls[i].op + " " + calls[i].text());
+        if (cell.after == After::kOnlyClose && !later.empty())
+            out << " sent after the failing step: " << later[0] << ";";
+        if (cell.after == After::kSecondIdentification &&
+            (later.size() != 2 || later[0] != "viWrite *IDN?\n" ||
+             later[1].rfind("viRead", 0) != 0))
+            out << " not just the second identification after the fault;";
+        return out.str();
     }
-
-    if (sim->openSessionCount() != 0) out << " instrument session left open;";
-    if (!window.IsEnabled(IDC_BROWSE) || !window.IsEnabled(IDC_UPDATE)) out << " buttons disabled;";
-    if (core->transferInProgress() != 0) out << " transfer flag set;";
-    if (!sim->violations().empty())
-        out << " protocol violation: " << sim->violations()[0] << ";";
-    // Only the timeout of the faulted call may add to the clean run's time.
-    if (clock.NowMs() > cleanEndMs + kIoTimeoutMs) out << " ran past its timeouts;";
-
-    // What came after the faulted call.
-    const std::vector<SimCall>& calls = sim->calls();
-    size_t at = 0;
-    while (at < calls.size() && !(calls[at].op == cell.fault.op && calls[at].nth == cell.fault.nth))
-        ++at;
-    if (at == calls.size()) return out.str() + " the faulted call never came;";
-    std::vector<std::string> later;
-    for (size_t i = at + 1; i < calls.size(); ++i)
-        if (calls[i].op != "viClose") later.push_back(calls[i].op + " " + calls[i].text());
-    if (cell.after == After::kOnlyClose && !later.empty())
-        out << " sent after the failing step: " << later[0] << ";";
-    if (cell.after == After::kSecondIdentification &&
-        (later.size() != 2 || later[0] != "viWrite *IDN?\n" || later[1].rfind("viRead", 0) != 0))
-        out << " not just the second identification after the fault;";
-    return out.str();
-}
-
 };
 
 }  // namespace

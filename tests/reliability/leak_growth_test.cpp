@@ -26,7 +26,7 @@ struct Variant {
     int code;  // what loading it reports; -1: loads
 };
 
-// One file for every way a load can end; ten of them, so that a hundred loads end on the
+// Files ending a load in different ways; five of them, so that a hundred loads end on the
 // same one as a thousand.
 std::vector<Variant> LoadVariants() {
     std::vector<Variant> v;
@@ -39,22 +39,6 @@ std::vector<Variant> LoadVariants() {
     K4417FFile unknown;
     unknown.modelName = "K4417G";
     v.push_back({"unknown model", ValidK4417F(unknown).Bytes(), kErrUnknownModel});
-    K4417FFile noImageRev;
-    noImageRev.imageRev = "";
-    v.push_back({"no image revision", ValidK4417F(noImageRev).Bytes(), kErrNoImageRev});
-    FirmwareBuilder flag = ValidK4417F();
-    flag.Section(2).flag = 0;
-    v.push_back({"flag 0", flag.Bytes(), kErrSectionFlag});
-    FirmwareBuilder id = ValidK4417F();
-    id.Section(3).id = 8;
-    v.push_back({"wrong id", id.Bytes(), kErrSectionId});
-    FirmwareBuilder extra = ValidK4417F();
-    TestSection seventh;
-    extra.AddSection(seventh);
-    v.push_back({"seventh section", extra.Bytes(), kErrTooManySections});
-    K4417FFile newer;
-    newer.utilityRev = "1.0.7";
-    v.push_back({"needs a newer utility", ValidK4417F(newer).Bytes(), kErrUtilityTooOld});
     FirmwareBuilder huge = ValidK4417F();
     huge.Section(5).lengthField = 0xFFFFFFF0u;  // claims gigabytes that are not there
     v.push_back({"length field past the file", huge.Bytes(), kErrFileTruncated});
@@ -95,28 +79,6 @@ TEST_F(LongSession, ThousandLoadsOfGoodAndBadFilesDoNotGrowTheHeap) {
               << afterLastHundred << " after 1000\n";
     EXPECT_LE(afterLastHundred - afterFirstHundred, kGrowthAllowance)
         << "heap grew from " << afterFirstHundred << " to " << afterLastHundred << " bytes";
-}
-
-TEST_F(LongSession, HundredUpdatesOnOneDialogLeaveNoSessionOpen) {
-    // Two files with different payloads, so that every run really writes the flash.
-    K4417FFile second;
-    second.imageRev = "2.10.1";
-    second.payloadSizes = {48, 40, 40, 200, 120, 24};
-    Start();
-    TempFile one(ValidK4417F().Bytes()), other(ValidK4417F(second).Bytes());
-
-    for (int run = 1; run <= 100; ++run) {
-        ASSERT_TRUE(LoadPath(run % 2 ? one.path() : other.path()));
-        PressUpdate();
-        ASSERT_TRUE(Completed()) << "run " << run << ": " << window.Log();
-        ASSERT_EQ(sim->openSessionCount(), 0) << "run " << run;
-        // The recording window keeps every box, sleep and progress message: start afresh.
-        window.boxes.clear();
-        window.sleeps.clear();
-        window.progress.clear();
-    }
-    // No heap figure here: the simulation records every call, so its heap grows by design.
-    EXPECT_EQ(sim->violations(), std::vector<std::string>());
 }
 
 TEST_F(LongSession, HundredUpdatesEndingEveryWayDoNotGrowTheHeap) {

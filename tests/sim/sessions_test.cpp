@@ -9,9 +9,8 @@ class SimSessionsTest : public UpdateFixture {
   protected:
     void SetUp() override {
         SimScenario s;
-        for (const char* r :
-             {"USB0::0x0D3F::0x1141::TW00000002::INSTR", "USB0::0x0D3F::0x1141::TX00000009::INSTR",
-              kInstrument})
+        for (const char* r : {"USB0::0x0D3F::0x1141::TW00000002::INSTR",
+                              "USB0::0x0D3F::0x1141::TX00000009::INSTR", kInstrument})
             s.instruments.push_back({r});
         Start(s);
         rm = link().resourceManager();
@@ -65,24 +64,6 @@ TEST_F(SimSessionsTest, SearchFindingNothingOrMalformedFails) {
     EXPECT_EQ(Find("USB[0-9::INSTR", &list, &count, desc), VI_ERROR_INV_EXPR);
     EXPECT_EQ(sim->viFindRsrc(12345, "?*", &list, &count, desc), VI_ERROR_INV_OBJECT);
     EXPECT_EQ(sim->openSessionCount(), 0);
-}
-
-TEST_F(SimSessionsTest, OpeningNeedsAKnownResourceAndALiveResourceManager) {
-    ViSession a = 0, b = 0, c = 0;
-    EXPECT_EQ(sim->viOpen(rm, "usb0::0x0d3f::0x1141::tw00000002::instr", VI_NULL, 1000, &a),
-              VI_SUCCESS);
-    EXPECT_EQ(sim->viOpen(rm, "USB1::0x0D3F::0x1141::TW00000001::INSTR", VI_NULL, 1000, &b),
-              VI_SUCCESS);
-    EXPECT_NE(a, 0u);
-    EXPECT_NE(a, b);
-    EXPECT_NE(a, rm);
-    EXPECT_EQ(sim->viOpen(rm, "USB0::0x0D3F::0x1141::TW99999999::INSTR", VI_NULL, 1000, &c),
-              VI_ERROR_RSRC_NFOUND);
-    EXPECT_EQ(sim->viOpen(rm, "", VI_NULL, 1000, &c), VI_ERROR_RSRC_NFOUND);
-    EXPECT_EQ(sim->viOpen(a, "USB1::0x0D3F::0x1141::TW00000001::INSTR", VI_NULL, 1000, &c),
-              VI_ERROR_INV_OBJECT);
-    EXPECT_EQ(sim->viSetAttribute(a, 0x3FFF0018, 1), VI_ERROR_NSUP_ATTR);
-    EXPECT_EQ(sim->openSessionCount(), 2);
 }
 
 TEST_F(SimSessionsTest, ClosingTheResourceManagerClosesEverythingOpenedThroughIt) {

@@ -77,7 +77,8 @@ TEST_F(LoadFirmwareFileTest, FailuresAfterASuccessKeepOldTextsAndReportTheirCode
         {"#ImageRev=" + std::string(16, '1') + "\n#FileStart\n", 32, corrupted},
         {ValidK4417F(other).Bytes(), 31, corrupted},
         {sectorOrder.Bytes(), 28, corrupted},
-        {ValidK4417F(newer).Bytes(), 33, "The utility is not compatible with this firmware revision file."},
+        {ValidK4417F(newer).Bytes(), 33,
+         "The utility is not compatible with this firmware revision file."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);

@@ -268,8 +268,8 @@ TEST_F(UpdateRunTest, WindowCannotCloseOrStartAgainWhileSectionsAreWritten) {
     };
     std::vector<Seen> seen;
     window.onPump = [&] {
-        seen.push_back({core->transferInProgress(), core->CanClose(),
-                        window.IsEnabled(IDC_BROWSE), window.IsEnabled(IDC_UPDATE)});
+        seen.push_back({core->transferInProgress(), core->CanClose(), window.IsEnabled(IDC_BROWSE),
+                        window.IsEnabled(IDC_UPDATE)});
         // Clicks that slip through in the middle of the transfer change nothing.
         core->RunUpdate();
         core->LoadFirmwareFile();

@@ -13,7 +13,9 @@ namespace {
 
 class WriterCommands : public UpdateFixture {
   protected:
-    void Start(std::vector<SimFault> faults = {}) { StartConnected(Bench("writer", std::move(faults))); }
+    void Start(std::vector<SimFault> faults = {}) {
+        StartConnected(Bench("writer", std::move(faults)));
+    }
 };
 
 Bytes Frame(uint32_t count, uint8_t command, const uint8_t guard[6]) {
