@@ -3,7 +3,7 @@
 // the simulated instrument on a virtual clock that the window's pauses move. Everything the
 // program does lands in one trace, in order: "frame 0A" (a writer frame, by its command
 // byte), "write 6" (any other write, by its size), "write failed", "read", "read failed",
-// "sleep 10", "pump".
+// "sleep 10", "pump". Tests expect result codes as the numbers the operator reads in the log.
 
 #include <gtest/gtest.h>
 
