@@ -20,7 +20,7 @@
 #include "instrument/identification.h"
 #include "instrument/instrument_link.h"
 #include "recording_window.h"
-#include "scripted_instrument.h"
+#include "sim_visa.h"
 
 namespace {
 
@@ -54,20 +54,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const ModelRecord& model = ModelCatalogue[0];
 
-    ScriptedInstrument instrument;
-    if (const uint32_t failAt = in.ConsumeIntegralInRange<uint32_t>(0, 2)) {
-        instrument.writeStatuses.assign(failAt - 1, VI_SUCCESS);
-        instrument.writeStatuses.push_back(VI_ERROR_IO);
-    }
-    ScriptedReply reply;
-    if (in.ConsumeIntegralInRange<int>(0, 15) == 0) reply.status = VI_ERROR_TMO;
-    reply.bytes = in.ConsumeRemainingBytesAsString();
-    instrument.replies.push_back(reply);
+    SimScenario scenario = SimScenario::SingleInstrument();
+    if (const int failAt = in.ConsumeIntegralInRange<int>(0, 2))
+        scenario.faults.push_back(SimFault::AtCall("viWrite", failAt, "fail"));
+    const bool timeout = in.ConsumeIntegralInRange<int>(0, 15) == 0;
+    const std::string reply = in.ConsumeRemainingBytesAsString();
+    scenario.faults.push_back(SimFault::AtCall("viRead", 1, timeout ? "timeout" : "reply", reply));
 
     RecordingWindow window;
-    InstrumentLink link(instrument, window, "0x0d3f", "0x1141");
-    window.devices.push_back("USB0::0x0D3F::0x1141::TW00000001::INSTR");
-    window.selected = 0;
+    VirtualClock clock;
+    SimVisa visa(scenario, &clock);
+    InstrumentLink link(visa, window, "0x0d3f", "0x1141");
+    link.SearchInstruments();
+    window.DeviceListSelect(0);
     FUZZ_CHECK(link.ConnectDevice() == kOk);
 
     std::string text = "previous reply";
@@ -80,10 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // The stored reply is what arrived, up to its first zero byte, in upper case.
     FUZZ_CHECK(text.size() <= kReplyMax);
-    const size_t delivered = std::min<size_t>(reply.bytes.size(), kReplyMax);
-    FUZZ_CHECK(text.size() == strnlen(reply.bytes.c_str(), delivered));
+    const size_t delivered = std::min<size_t>(reply.size(), kReplyMax);
+    FUZZ_CHECK(text.size() == strnlen(reply.c_str(), delivered));
     for (size_t i = 0; i < text.size(); ++i) {
-        const char sent = reply.bytes[i];
+        const char sent = reply[i];
         FUZZ_CHECK(text[i] == ((sent >= 'a' && sent <= 'z') ? sent - 'a' + 'A' : sent));
     }
     if (code == kErrNoIdentityField) {

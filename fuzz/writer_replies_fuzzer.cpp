@@ -1,7 +1,7 @@
-// One section transfer against a writer whose every reply is chosen by the fuzzer: the
-// right answer, a wrong text, a failed or timed-out read, a reply filling all 255 bytes,
-// progress lines and chatter; writes can fail too. The section itself has fuzzed length,
-// flag, id and checksum length, as a damaged file could carry them.
+// One section transfer against the simulated writer, each of whose replies the fuzzer may
+// leave as the writer's own or replace: a wrong text, a failed, timed-out or lost read, a
+// reply filling all 255 bytes, progress lines and chatter; a write can fail too. The section itself
+// has fuzzed length, flag, id and checksum length, as a damaged file could carry them.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/result_code.h"
 #include "firmware/firmware_info.h"
@@ -16,37 +17,13 @@
 #include "fuzz_check.h"
 #include "instrument/instrument_link.h"
 #include "recording_window.h"
-#include "scripted_instrument.h"
+#include "sim_visa.h"
 #include "writer/section_transfer.h"
 
 namespace {
 
 constexpr uint32_t kMaxLength = 6000;
 constexpr uint32_t kSectorSizes[] = {0x10000, 1024, 4096, 1000, 1, 0};
-
-void PutBigEndian(uint8_t* p, uint32_t value) {
-    p[0] = static_cast<uint8_t>(value >> 24);
-    p[1] = static_cast<uint8_t>(value >> 16);
-    p[2] = static_cast<uint8_t>(value >> 8);
-    p[3] = static_cast<uint8_t>(value);
-}
-
-// The writer's own view of the checksum: big-endian words summed from offset 8 over k - 8
-// bytes rounded up to whole words; what lies past the section counts as zero. A length
-// reaching past the section is never sent, so it is not worth summing gigabytes for.
-uint32_t WriterChecksum(const ImageSection& s, uint32_t k) {
-    if (k < 8 || k > s.length + 6) return 0;
-    const uint64_t end = 8 + (uint64_t{k} - 8 + 3) / 4 * 4;
-    const uint64_t size = uint64_t{s.length} + 6;
-    uint32_t sum = 0;
-    for (uint64_t at = 8; at < end; at += 4) {
-        uint32_t word = 0;
-        for (uint64_t i = at; i < at + 4; ++i)
-            word = (word << 8) | (i < size ? s.data.get()[i] : 0);
-        sum += word;
-    }
-    return sum;
-}
 
 bool BeginsWithOk(const std::string& text) {
     return text.size() >= 2 && (text[0] | 0x20) == 'o' && (text[1] | 0x20) == 'k';
@@ -65,9 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes = in.ConsumeBytesAsString(held);
     std::memcpy(section.data.get(), bytes.data(), bytes.size());
     section.word1 = in.ConsumeBool() ? section.length : in.ConsumeIntegral<uint32_t>();
-    if (held >= 12) {
-        PutBigEndian(section.data.get() + 4, section.word1);
-        PutBigEndian(section.data.get() + 8, section.length);
+    for (int i = 0; held >= 12 && i < 4; ++i) {
+        section.data.get()[4 + i] = static_cast<uint8_t>(section.word1 >> (24 - 8 * i));
+        section.data.get()[8 + i] = static_cast<uint8_t>(section.length >> (24 - 8 * i));
     }
     section.id = in.ConsumeBool() ? 14 : in.ConsumeIntegral<uint8_t>();
     section.flag = in.ConsumeBool() ? 1 : in.ConsumeIntegral<uint8_t>();
@@ -78,48 +55,50 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SectionSpec region = ModelCatalogue[0].sections[3];
     region.sectorSize = in.PickValueInArray(kSectorSizes);
 
-    ScriptedInstrument instrument;
-    if (const uint32_t failAt = in.ConsumeIntegralInRange<uint32_t>(0, 40)) {
-        instrument.writeStatuses.assign(failAt - 1, VI_SUCCESS);
-        instrument.writeStatuses.push_back(in.ConsumeBool() ? VI_ERROR_TMO : VI_ERROR_IO);
-    }
-    const uint32_t checksumLength = section.flag != 0 ? section.length : section.word1;
-    while (in.remaining_bytes() > 0) {
-        ScriptedReply reply;
+    SimScenario scenario = SimScenario::SingleInstrument("writer");
+    if (const int failAt = in.ConsumeIntegralInRange<int>(0, 40))
+        scenario.faults.push_back(
+            SimFault::AtCall("viWrite", failAt, in.ConsumeBool() ? "timeout" : "fail"));
+    for (int nth = 1; in.remaining_bytes() > 0; ++nth) {
+        auto reply = [&](std::string text) {
+            scenario.faults.push_back(SimFault::AtCall("viRead", nth, "reply", std::move(text)));
+        };
         switch (in.ConsumeIntegralInRange<int>(0, 8)) {
             case 0:
-                reply.bytes = "OK";
-                break;
+                break;  // the writer's own answer
             case 1:
-                reply.bytes = "ok";
+                reply("ok");
                 break;
             case 2:
-                reply.bytes = std::to_string(WriterChecksum(section, checksumLength));
+                reply(in.ConsumeBool() ? "ERAS:14" : "PROG:15");
                 break;
             case 3:
-                reply.bytes = in.ConsumeBool() ? "ERAS:14" : "PROG:15";
+                scenario.faults.push_back(SimFault::AtCall("viRead", nth, "timeout"));
                 break;
             case 4:
-                reply.status = in.ConsumeBool() ? VI_ERROR_TMO : VI_ERROR_IO;
+                scenario.faults.push_back(SimFault::AtCall("viRead", nth, "silent"));
                 break;
             case 5:
-                reply.bytes.assign(255 + in.ConsumeIntegralInRange<int>(0, 10), 'O');
+                reply(std::string(255 + in.ConsumeIntegralInRange<int>(0, 10), 'O'));
                 break;
             case 6:
-                reply.bytes = "OK\r\n";
+                reply("OK\r\n");
                 break;
             default:
-                reply.bytes = in.ConsumeRandomLengthString(300);
+                reply(in.ConsumeRandomLengthString(300));
                 break;
         }
-        instrument.replies.push_back(std::move(reply));
     }
 
     RecordingWindow window;
-    InstrumentLink link(instrument, window, "0x0d3f", "0x1141");
-    window.devices.push_back("USB0::0x0D3F::0x1141::TW00000001::INSTR");
-    window.selected = 0;
+    VirtualClock clock;
+    window.onSleep = [&clock](uint32_t ms) { clock.Advance(ms); };
+    SimVisa visa(scenario, &clock);
+    InstrumentLink link(visa, window, "0x0d3f", "0x1141");
+    link.SearchInstruments();
+    window.DeviceListSelect(0);
     FUZZ_CHECK(link.ConnectDevice() == kOk);
+    const size_t connected = visa.calls().size();
 
     const int code = WriteSection(link, window, section, region);
     switch (code) {
@@ -141,25 +120,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(!"result code outside the transfer's set");
     }
 
-    const auto& calls = instrument.calls;
+    std::vector<SimCall> calls;  // the transfer's reads and writes
+    for (size_t i = connected; i < visa.calls().size(); ++i)
+        if (visa.calls()[i].op == "viRead" || visa.calls()[i].op == "viWrite")
+            calls.push_back(visa.calls()[i]);
     if (code == kErrFileTruncated) {
         // A section that cannot be sent whole is refused before the writer hears of it.
         FUZZ_CHECK(calls.empty());
         return 0;
     }
     FUZZ_CHECK(!calls.empty());
-    const ScriptedCall& last = calls.back();
+    const SimCall& last = calls.back();
+    const bool lastIsWrite = last.op == "viWrite";
     if (code == kOk) {
         // Success only on the writer's final "OK" line, read whole.
-        FUZZ_CHECK(!last.write && last.status == VI_SUCCESS && BeginsWithOk(last.bytes));
+        FUZZ_CHECK(!lastIsWrite && last.status == VI_SUCCESS && BeginsWithOk(last.text()));
     } else {
         // Nothing is sent after the step that failed: the last call is that step's read,
         // or the write that failed.
-        FUZZ_CHECK(!last.write || last.status != VI_SUCCESS);
+        FUZZ_CHECK(!lastIsWrite || last.status != VI_SUCCESS);
     }
-    for (const ScriptedCall& call : calls) {
-        if (call.write) FUZZ_CHECK(call.bytes.size() <= 1024);
-    }
+    for (const SimCall& call : calls) FUZZ_CHECK(call.op == "viRead" || call.byteCount <= 1024);
     // Every failed call ends the transfer at once.
     for (size_t i = 0; i + 1 < calls.size(); ++i) FUZZ_CHECK(calls[i].status == VI_SUCCESS);
     if (code != kErrIo) FUZZ_CHECK(last.status == VI_SUCCESS);

@@ -50,34 +50,34 @@ TEST_F(ValidateFirmwareTest, AcceptsAValidFileWhateverTheCaseOfItsModelName) {
 TEST_F(ValidateFirmwareTest, MissingImageRevComesFirstThenMissingUtilityRev) {
     FirmwareBuilder noImageRev;
     noImageRev.Header("ModelName", "K4417F").Header("UtilityRev", "1.0.6").FileStart();
-    EXPECT_EQ(Validate(noImageRev), kErrNoImageRev) << "whatever its sections";
+    EXPECT_EQ(Validate(noImageRev), 24) << "whatever its sections";
 
     FirmwareBuilder noUtilityRev;
     noUtilityRev.Header("ImageRev", "1").Header("ModelName", "K4417F").FileStart();
     noUtilityRev.AddSection(SectionWithId(99));
-    EXPECT_EQ(Validate(noUtilityRev), kErrNoUtilityRev);
+    EXPECT_EQ(Validate(noUtilityRev), 25);
 }
 
 TEST_F(ValidateFirmwareTest, SectionCountMustMatchTheTable) {
     FirmwareBuilder five;
     five.Header("ImageRev", "1").Header("UtilityRev", "1.0").FileStart();
     for (int i = 0; i < 5; ++i) five.AddSection(SectionWithId(kK4417FIds[i]));
-    EXPECT_EQ(Validate(five), kErrTooFewSections);
+    EXPECT_EQ(Validate(five), 26);
 
     FirmwareBuilder seven = ValidK4417F();
     seven.AddSection(SectionWithId(31));
-    EXPECT_EQ(Validate(seven), kErrTooManySections);
+    EXPECT_EQ(Validate(seven), 30);
 
     FirmwareBuilder none;
     none.Header("ImageRev", "1").Header("UtilityRev", "1.0").FileStart();
-    EXPECT_EQ(Validate(none), kErrTooFewSections);
+    EXPECT_EQ(Validate(none), 26);
 }
 
 TEST_F(ValidateFirmwareTest, SectionsInSectorOrderFailAtTheFourth) {
     FirmwareBuilder fw = ValidK4417F();
     fw.Section(3).id = 8;
     fw.Section(4).id = 14;
-    EXPECT_EQ(Validate(fw), kErrSectionId);
+    EXPECT_EQ(Validate(fw), 28);
     EXPECT_EQ(info.cursor->id, 8) << "the walk stopped at the fourth section";
 }
 
@@ -86,23 +86,21 @@ TEST_F(ValidateFirmwareTest, SectionFillingItsRegionExactlyIsAcceptedOneByteMore
     FirmwareBuilder exact = ValidK4417F({64, 48, 48, 0xD0000 - kSectionOverhead, 128, 32});
     EXPECT_EQ(exact.Section(3).Length(), 0xCFFFAu);
     EXPECT_EQ(Validate(exact), kOk);
-    EXPECT_EQ(Validate(ValidK4417F({64, 48, 48, 0xD0000 - kSectionOverhead + 1, 128, 32})),
-              kErrSectionTooLarge);
+    EXPECT_EQ(Validate(ValidK4417F({64, 48, 48, 0xD0000 - kSectionOverhead + 1, 128, 32})), 29);
     // Oem Code: one sector.
     EXPECT_EQ(Validate(ValidK4417F({64, 48, 48, 256, 128, 0x10000 - kSectionOverhead})), kOk);
-    EXPECT_EQ(Validate(ValidK4417F({64, 48, 48, 256, 128, 0x10000 - kSectionOverhead + 1})),
-              kErrSectionTooLarge);
+    EXPECT_EQ(Validate(ValidK4417F({64, 48, 48, 256, 128, 0x10000 - kSectionOverhead + 1})), 29);
 }
 
 TEST_F(ValidateFirmwareTest, FlagIsCheckedBeforeIdAndIdBeforeSize) {
     FirmwareBuilder fw = ValidK4417F({64, 0x20000, 48, 256, 128, 32});
     fw.Section(1).id = 5;
     fw.Section(1).flag = 0;
-    EXPECT_EQ(Validate(fw), kErrSectionFlag);
+    EXPECT_EQ(Validate(fw), 27);
     fw.Section(1).flag = 2;
-    EXPECT_EQ(Validate(fw), kErrSectionId);
+    EXPECT_EQ(Validate(fw), 28);
     fw.Section(1).id = 4;
-    EXPECT_EQ(Validate(fw), kErrSectionTooLarge);
+    EXPECT_EQ(Validate(fw), 29);
 }
 
 // The utility's version is compared as text, not as a number.
@@ -110,7 +108,7 @@ TEST_F(ValidateFirmwareTest, UtilityRevComparesLexically) {
     for (const char* accepted : {"1.0.6", "1.0.5", "1.0", "1.0.10", "0.9", "1", "1.0.6 "})
         EXPECT_EQ(ValidateUtilityRev(accepted), kOk) << accepted;
     for (const char* refused : {"1.0.7", "1.1", "2", "1.0.6A", "1.0.6a", "1.0.6.0", "A"})
-        EXPECT_EQ(ValidateUtilityRev(refused), kErrUtilityTooOld) << refused;
+        EXPECT_EQ(ValidateUtilityRev(refused), 33) << refused;
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 
 #include "firmware/firmware_info.h"
 #include "firmware/model_catalogue.h"
-#include "sim_fixture.h"
+#include "update_fixture.h"
 
 namespace {
 
@@ -17,13 +17,16 @@ namespace {
 // JK and PQ (FPGA codes), ABCD (main program) and STUV (http program).
 const std::string kReplyAtoV = "ZENTROVA CORP.,K4417F,TW00012345,ABCDEFGHIJKLMNOPQRSTUV\n";
 
-class IdentificationTest : public ::testing::Test, public SimLinkFixture {
+class IdentificationTest : public UpdateFixture {
   protected:
+    void Start(std::vector<SimFault> faults = {}) {
+        UpdateFixture::Start(Bench("normal", std::move(faults)));
+    }
     // The instrument answers "*IDN?" with exactly `idnReply`.
     int Identify(const std::string& idnReply) {
         Start({SimFault::AtCall("viRead", 1, "reply", idnReply)});
         EXPECT_EQ(Connect(), 0);
-        return IdentifyDevice(*link, model, reply);
+        return IdentifyDevice(link(), model, reply);
     }
     // A loaded file whose sections carry these revisions, in table order; the check's
     // result and the index of the section its walk stopped on (-1: past the last).
@@ -66,7 +69,7 @@ TEST_F(IdentificationTest, FailedQueryOrReplyGivesFourAndKeepsThePreviousReply) 
           SimFault::AtCall("viRead", 1, "reply", std::string(300, 'Z'))}) {
         Start({fault});
         ASSERT_EQ(Connect(), 0);
-        EXPECT_EQ(IdentifyDevice(*link, model, reply), 4) << fault.op << " " << fault.action;
+        EXPECT_EQ(IdentifyDevice(link(), model, reply), 4) << fault.op << " " << fault.action;
         EXPECT_EQ(reply, "previous");
     }
 }
@@ -74,13 +77,13 @@ TEST_F(IdentificationTest, FailedQueryOrReplyGivesFourAndKeepsThePreviousReply) 
 TEST_F(IdentificationTest, SwitchedInstrumentAnswersAsTheWriterAfterReconnecting) {
     Start();
     ASSERT_EQ(Connect(), 0);
-    ASSERT_EQ(IdentifyDevice(*link, model, reply), 5);
-    EXPECT_EQ(SwitchToWriter(*link), 0);
+    ASSERT_EQ(IdentifyDevice(link(), model, reply), 5);
+    EXPECT_EQ(SwitchToWriter(link()), 0);
     EXPECT_EQ(sim->callsOf("viWrite").back().text(), "SYST:UPDATE COUNTER\n");
     EXPECT_EQ(sim->callsOf("viRead").size(), 1u);  // no reply is read after the switch
-    link->DisconnectDevice();
-    ASSERT_EQ(link->ConnectDevice(), 0);
-    EXPECT_EQ(IdentifyDevice(*link, model, reply), 0);
+    link().DisconnectDevice();
+    ASSERT_EQ(link().ConnectDevice(), 0);
+    EXPECT_EQ(IdentifyDevice(link(), model, reply), 0);
     EXPECT_EQ(reply.rfind("WRITER,K4417F,", 0), 0u) << reply;
     // The simulated instrument's own revisions: 1, 01, 01, 0100, 0100.
     EXPECT_EQ(Check({"1", "01", "01", "0100", "0100", "00"}, reply).first, 0);
@@ -88,7 +91,7 @@ TEST_F(IdentificationTest, SwitchedInstrumentAnswersAsTheWriterAfterReconnecting
 
     Start({SimFault::AtCall("viWrite", 1, "timeout")});
     ASSERT_EQ(Connect(), 0);
-    EXPECT_EQ(SwitchToWriter(*link), 4);
+    EXPECT_EQ(SwitchToWriter(link()), 4);
 }
 
 TEST_F(IdentificationTest, RevisionCheckPassesEqualOrNewerSectionsAndStopsAtAnOlderOne) {

@@ -20,7 +20,7 @@
 #include "instrument/instrument_link.h"
 #include "ui/control_ids.h"
 #include "ui/error_table.h"
-#include "update_rig.h"
+#include "update_fixture.h"
 #include "writer/writer_frame.h"
 
 namespace {
@@ -216,87 +216,91 @@ std::vector<Cell> BuildMatrix(const std::vector<SimCall>& clean) {
     return cells;
 }
 
-// Runs one cell and returns what went wrong, or nothing.
-std::string RunCell(const Cell& cell, const std::string& fileBytes, uint64_t cleanEndMs) {
-    SimScenario scenario = BenchScenario();
-    scenario.faults.push_back(cell.fault);
-    UpdateRig bench(scenario, fileBytes);
-    if (!bench.Load(bench.file.path())) return "the file did not load";
-    bench.window.boxes.clear();
-    bench.PressUpdate();
+class FaultMatrix : public UpdateFixture {
+  protected:
+    // Runs one cell and returns what went wrong, or nothing.
+    std::string RunCell(const Cell& cell, const std::string& fileBytes, uint64_t cleanEndMs) {
+        Start(Bench("normal", {cell.fault}));
+        if (!Load(fileBytes)) return "the file did not load";
+        window.boxes.clear();
+        PressUpdate();
 
-    std::ostringstream out;
-    RecordingWindow& window = bench.window;
-    std::vector<RecordedBox> boxes;  // without the confirmation
-    for (const RecordedBox& box : window.boxes)
-        if (box.caption != "Confirm Firmware Update") boxes.push_back(box);
+        std::ostringstream out;
+        std::vector<RecordedBox> boxes;  // without the confirmation
+        for (const RecordedBox& box : window.boxes)
+            if (box.caption != "Confirm Firmware Update") boxes.push_back(box);
 
-    if (cell.code == kNoInstrument) {
-        const RecordedBox noInstrument{"No instrument found.", "Search Instrument",
-                                       kMbOk | kMbIconInformation, true};
-        if (boxes != std::vector<RecordedBox>{noInstrument}) out << " boxes differ;";
-        if (!window.Log().empty()) out << " log not empty;";
-    } else if (cell.code == kCompletes) {
-        if (!bench.Completed()) out << " did not complete (code " << bench.ReportedCode() << ");";
-        if (boxes.size() != 1 || boxes[0].caption != "Firmware Update")
-            out << " no completion box;";
-    } else {
-        if (bench.Completed()) out << " reported \"Completed\";";
-        if (bench.ReportedCode() != cell.code)
-            out << " code " << bench.ReportedCode() << " instead of " << cell.code << ";";
-        std::vector<RecordedBox> expected;
-        if (kErrorTable[cell.code].showBox)
-            expected.push_back(
-                {kErrorTable[cell.code].message, "Error", kMbOk | kMbIconHand, true});
-        if (boxes != expected) out << " wrong box;";
+        if (cell.code == kNoInstrument) {
+            const RecordedBox noInstrument{"No instrument found.", "Search Instrument",
+                                           kMbOk | kMbIconInformation, true};
+            if (boxes != std::vector<RecordedBox>{noInstrument}) out << " boxes differ;";
+            if (!window.Log().empty()) out << " log not empty;";
+        } else if (cell.code == kCompletes) {
+            if (!Completed()) out << " did not complete (code " << ReportedCode() << ");";
+            if (boxes.size() != 1 || boxes[0].caption != "Firmware Update")
+                out << " no completion box;";
+        } else {
+            if (Completed()) out << " reported \"Completed\";";
+            if (ReportedCode() != cell.code)
+                out << " code " << ReportedCode() << " instead of " << cell.code << ";";
+            std::vector<RecordedBox> expected;
+            if (kErrorTable[cell.code].showBox)
+                expected.push_back(
+                    {kErrorTable[cell.code].message, "Error", kMbOk | kMbIconHand, true});
+            if (boxes != expected) out << " wrong box;";
+        }
+
+        if (sim->openSessionCount() != 0) out << " instrument session left open;";
+        if (!window.IsEnabled(IDC_BROWSE) || !window.IsEnabled(IDC_UPDATE))
+            out << " buttons disabled;";
+        if (core->transferInProgress() != 0) out << " transfer flag set;";
+        if (!sim->violations().empty())
+            out << " protocol violation: " << sim->violations()[0] << ";";
+        // Only the timeout of the faulted call may add to the clean run's time.
+        if (clock.NowMs() > cleanEndMs + kIoTimeoutMs) out << " ran past its timeouts;";
+
+        // What came after the faulted call.
+        const std::vector<SimCall>& calls = sim->calls();
+        size_t at = 0;
+        while (at < calls.size() &&
+               !(calls[at].op == cell.fault.op && calls[at].nth == cell.fault.nth))
+            ++at;
+        if (at == calls.size()) return out.str() + " the faulted call never came;";
+        std::vector<std::string> later;
+        for (size_t i = at + 1; i < calls.size(); ++i)
+            if (calls[i].op != "viClose") later.push_back(calls[i].op + " " + calls[i].text());
+        if (cell.after == After::kOnlyClose && !later.empty())
+            out << " sent after the failing step: " << later[0] << ";";
+        if (cell.after == After::kSecondIdentification &&
+            (later.size() != 2 || later[0] != "viWrite *IDN?\n" ||
+             later[1].rfind("viRead", 0) != 0))
+            out << " not just the second identification after the fault;";
+        return out.str();
     }
-
-    if (bench.visa.openSessionCount() != 0) out << " instrument session left open;";
-    if (!window.IsEnabled(IDC_BROWSE) || !window.IsEnabled(IDC_UPDATE)) out << " buttons disabled;";
-    if (bench.core.transferInProgress() != 0) out << " transfer flag set;";
-    if (!bench.visa.violations().empty())
-        out << " protocol violation: " << bench.visa.violations()[0] << ";";
-    // Only the timeout of the faulted call may add to the clean run's time.
-    if (bench.clock.NowMs() > cleanEndMs + kIoTimeoutMs) out << " ran past its timeouts;";
-
-    // What came after the faulted call.
-    const std::vector<SimCall>& calls = bench.visa.calls();
-    size_t at = 0;
-    while (at < calls.size() && !(calls[at].op == cell.fault.op && calls[at].nth == cell.fault.nth))
-        ++at;
-    if (at == calls.size()) return out.str() + " the faulted call never came;";
-    std::vector<std::string> later;
-    for (size_t i = at + 1; i < calls.size(); ++i)
-        if (calls[i].op != "viClose") later.push_back(calls[i].op + " " + calls[i].text());
-    if (cell.after == After::kOnlyClose && !later.empty())
-        out << " sent after the failing step: " << later[0] << ";";
-    if (cell.after == After::kSecondIdentification &&
-        (later.size() != 2 || later[0] != "viWrite *IDN?\n" || later[1].rfind("viRead", 0) != 0))
-        out << " not just the second identification after the fault;";
-    return out.str();
-}
+};
 
 }  // namespace
 
-TEST(FaultMatrix, EveryFaultAtEveryInstrumentCallEndsTheRunSafely) {
+TEST_F(FaultMatrix, EveryFaultAtEveryInstrumentCallEndsTheRunSafely) {
     const std::string fileBytes = MatrixFile();
 
     // The clean run that the faults are placed in.
-    UpdateRig clean(BenchScenario(), fileBytes);
-    ASSERT_TRUE(clean.Load(clean.file.path()));
-    const size_t before = clean.visa.calls().size();
-    clean.PressUpdate();
-    ASSERT_TRUE(clean.Completed()) << clean.window.Log();
-    ASSERT_EQ(clean.visa.violations(), std::vector<std::string>());
-    const std::vector<SimCall> run(clean.visa.calls().begin() + static_cast<long>(before),
-                                   clean.visa.calls().end());
+    Start();
+    ASSERT_TRUE(Load(fileBytes));
+    const size_t before = sim->calls().size();
+    PressUpdate();
+    ASSERT_TRUE(Completed()) << window.Log();
+    ASSERT_EQ(sim->violations(), std::vector<std::string>());
+    const std::vector<SimCall> run(sim->calls().begin() + static_cast<long>(before),
+                                   sim->calls().end());
+    const uint64_t cleanEndMs = clock.NowMs();
 
     const std::vector<Cell> cells = BuildMatrix(run);
     std::vector<std::string> failures;
     std::map<std::string, int> perKind;
     for (const Cell& cell : cells) {
         ++perKind[cell.kind];
-        const std::string problem = RunCell(cell, fileBytes, clean.clock.NowMs());
+        const std::string problem = RunCell(cell, fileBytes, cleanEndMs);
         if (!problem.empty())
             failures.push_back(cell.step + " / " + cell.kind + " (" + cell.fault.op + " #" +
                                std::to_string(cell.fault.nth) + "):" + problem);
@@ -312,13 +316,13 @@ TEST(FaultMatrix, EveryFaultAtEveryInstrumentCallEndsTheRunSafely) {
     for (const std::string& failure : failures) ADD_FAILURE() << failure;
 }
 
-TEST(FaultMatrix, InstrumentAnsweringEverythingInLowerCaseIsStillUpdated) {
-    SimScenario scenario = BenchScenario();
+TEST_F(FaultMatrix, InstrumentAnsweringEverythingInLowerCaseIsStillUpdated) {
+    SimScenario scenario = Bench();
     scenario.instruments[0].lowerCaseReplies = true;
-    UpdateRig bench(scenario, MatrixFile());
-    ASSERT_TRUE(bench.Load(bench.file.path()));
-    bench.PressUpdate();
-    EXPECT_TRUE(bench.Completed()) << bench.window.Log();
-    EXPECT_TRUE(bench.visa.instrument(0).inWriterMode());
-    EXPECT_EQ(bench.visa.openSessionCount(), 0);
+    Start(scenario);
+    ASSERT_TRUE(Load(MatrixFile()));
+    PressUpdate();
+    EXPECT_TRUE(Completed()) << window.Log();
+    EXPECT_TRUE(instrument().inWriterMode());
+    EXPECT_EQ(sim->openSessionCount(), 0);
 }

@@ -12,8 +12,7 @@
 #include "base/result_code.h"
 #include "firmware_builder.h"
 #include "memory_in_use.h"
-#include "ui/control_ids.h"
-#include "update_rig.h"
+#include "update_fixture.h"
 
 namespace {
 
@@ -27,68 +26,54 @@ struct Variant {
     int code;  // what loading it reports; -1: loads
 };
 
-// One file for every way a load can end; ten of them, so that a hundred loads end on the
+// Files ending a load in different ways; five of them, so that a hundred loads end on the
 // same one as a thousand.
 std::vector<Variant> LoadVariants() {
     std::vector<Variant> v;
     v.push_back({"valid", ValidK4417F().Bytes(), -1});
     FirmwareBuilder shortFile = ValidK4417F();
     shortFile.DropTail(1);
-    v.push_back({"section cut short", shortFile.Bytes(), kErrFileTruncated});
-    v.push_back({"header value too long", "#ImageRev=" + std::string(16, '1') + "\n#FileStart\n",
-                 kErrHeaderTooLong});
+    v.push_back({"section cut short", shortFile.Bytes(), 23});
+    v.push_back(
+        {"header value too long", "#ImageRev=" + std::string(16, '1') + "\n#FileStart\n", 32});
     K4417FFile unknown;
     unknown.modelName = "K4417G";
-    v.push_back({"unknown model", ValidK4417F(unknown).Bytes(), kErrUnknownModel});
-    K4417FFile noImageRev;
-    noImageRev.imageRev = "";
-    v.push_back({"no image revision", ValidK4417F(noImageRev).Bytes(), kErrNoImageRev});
-    FirmwareBuilder flag = ValidK4417F();
-    flag.Section(2).flag = 0;
-    v.push_back({"flag 0", flag.Bytes(), kErrSectionFlag});
-    FirmwareBuilder id = ValidK4417F();
-    id.Section(3).id = 8;
-    v.push_back({"wrong id", id.Bytes(), kErrSectionId});
-    FirmwareBuilder extra = ValidK4417F();
-    TestSection seventh;
-    extra.AddSection(seventh);
-    v.push_back({"seventh section", extra.Bytes(), kErrTooManySections});
-    K4417FFile newer;
-    newer.utilityRev = "1.0.7";
-    v.push_back({"needs a newer utility", ValidK4417F(newer).Bytes(), kErrUtilityTooOld});
+    v.push_back({"unknown model", ValidK4417F(unknown).Bytes(), 31});
     FirmwareBuilder huge = ValidK4417F();
     huge.Section(5).lengthField = 0xFFFFFFF0u;  // claims gigabytes that are not there
-    v.push_back({"length field past the file", huge.Bytes(), kErrFileTruncated});
+    v.push_back({"length field past the file", huge.Bytes(), 23});
     return v;
 }
 
+class LongSession : public UpdateFixture {};
+
 }  // namespace
 
-TEST(LongSession, ThousandLoadsOfGoodAndBadFilesDoNotGrowTheHeap) {
+TEST_F(LongSession, ThousandLoadsOfGoodAndBadFilesDoNotGrowTheHeap) {
     const std::vector<Variant> variants = LoadVariants();
     ASSERT_EQ(100 % variants.size(), 0u);
     std::vector<std::unique_ptr<TempFile>> files;
     for (const Variant& v : variants) files.push_back(std::make_unique<TempFile>(v.bytes));
 
-    UpdateRig bench(BenchScenario(), ValidK4417F().Bytes());
+    Start();
     int64_t afterFirstHundred = 0;
     for (int load = 1; load <= 1000; ++load) {
         const size_t which = static_cast<size_t>(load - 1) % variants.size();
-        bench.window.boxes.clear();
-        bench.window.texts[IDC_LOG].clear();
-        const bool loaded = bench.Load(files[which]->path());
+        window.boxes.clear();
+        window.texts[IDC_LOG].clear();
+        const bool loaded = LoadPath(files[which]->path());
         if (load <= static_cast<int>(variants.size())) {
             // Each variant ends its own way the first time round.
             const Variant& v = variants[which];
             EXPECT_EQ(loaded, v.code < 0) << v.name;
             if (v.code >= 0) {
-                EXPECT_EQ(bench.ReportedCode(), v.code) << v.name;
+                EXPECT_EQ(ReportedCode(), v.code) << v.name;
             }
         }
         if (load == 100) afterFirstHundred = MemoryInUse();
     }
     const int64_t afterLastHundred = MemoryInUse();
-    EXPECT_EQ(bench.window.fileDialogs, 1000);
+    EXPECT_EQ(window.fileDialogs, 1000);
     if (afterFirstHundred < 0) GTEST_SKIP() << "heap in use cannot be measured here";
     std::cout << "[ heap     ] loads: " << afterFirstHundred << " bytes in use after 100, "
               << afterLastHundred << " after 1000\n";
@@ -96,29 +81,7 @@ TEST(LongSession, ThousandLoadsOfGoodAndBadFilesDoNotGrowTheHeap) {
         << "heap grew from " << afterFirstHundred << " to " << afterLastHundred << " bytes";
 }
 
-TEST(LongSession, HundredUpdatesOnOneDialogLeaveNoSessionOpen) {
-    // Two files with different payloads, so that every run really writes the flash.
-    K4417FFile second;
-    second.imageRev = "2.10.1";
-    second.payloadSizes = {48, 40, 40, 200, 120, 24};
-    UpdateRig bench(BenchScenario(), ValidK4417F().Bytes());
-    TempFile other(ValidK4417F(second).Bytes());
-
-    for (int run = 1; run <= 100; ++run) {
-        ASSERT_TRUE(bench.Load(run % 2 ? bench.file.path() : other.path()));
-        bench.PressUpdate();
-        ASSERT_TRUE(bench.Completed()) << "run " << run << ": " << bench.window.Log();
-        ASSERT_EQ(bench.visa.openSessionCount(), 0) << "run " << run;
-        // The recording window keeps every box, sleep and progress message: start afresh.
-        bench.window.boxes.clear();
-        bench.window.sleeps.clear();
-        bench.window.progress.clear();
-    }
-    // No heap figure here: the simulation records every call, so its heap grows by design.
-    EXPECT_EQ(bench.visa.violations(), std::vector<std::string>());
-}
-
-TEST(LongSession, HundredUpdatesEndingEveryWayDoNotGrowTheHeap) {
+TEST_F(LongSession, HundredUpdatesEndingEveryWayDoNotGrowTheHeap) {
     // Each run on a fresh dialog and instrument, failing at a different step or not at all.
     const std::vector<SimFault> faults = [] {
         std::vector<SimFault> f(10);
@@ -136,18 +99,18 @@ TEST(LongSession, HundredUpdatesEndingEveryWayDoNotGrowTheHeap) {
     const std::string fileBytes = ValidK4417F().Bytes();
     int64_t afterFirstTen = 0;
     for (int run = 1; run <= 100; ++run) {
-        SimScenario scenario = BenchScenario();
+        SimScenario scenario = Bench();
         const SimFault& fault = faults[static_cast<size_t>(run - 1) % faults.size()];
         if (fault.callLevel() || fault.section != 0) scenario.faults.push_back(fault);
-        {
-            UpdateRig bench(scenario, fileBytes);
-            ASSERT_TRUE(bench.Load(bench.file.path()));
-            bench.PressUpdate();
-            EXPECT_EQ(bench.Completed(), run % 10 == 1)
-                << "run " << run << ": " << bench.window.Log();
-            EXPECT_EQ(bench.visa.openSessionCount(), 0) << "run " << run;
-        }
+        Start(scenario);
+        ASSERT_TRUE(Load(fileBytes));
+        PressUpdate();
+        EXPECT_EQ(Completed(), run % 10 == 1) << "run " << run << ": " << window.Log();
+        EXPECT_EQ(sim->openSessionCount(), 0) << "run " << run;
         // Measured with the dialog and the instrument gone, as after the last run.
+        core.reset();
+        sim.reset();
+        file.reset();
         if (run == 10) afterFirstTen = MemoryInUse();
     }
     const int64_t afterLast = MemoryInUse();

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "firmware_builder.h"
-#include "update_rig.h"
+#include "update_fixture.h"
 
 namespace {
 
@@ -37,12 +37,15 @@ class ReadOnly {
     std::string path_;
 };
 
+class FirmwareFileIsOnlyRead : public UpdateFixture {};
+
 }  // namespace
 
-TEST(FirmwareFileIsOnlyRead, ReadOnlyFileLoadsAndUpdatesAndStaysUnchanged) {
+TEST_F(FirmwareFileIsOnlyRead, ReadOnlyFileLoadsAndUpdatesAndStaysUnchanged) {
     const std::string bytes = ValidK4417F().Bytes();
-    UpdateRig bench(BenchScenario(), bytes);
-    const std::string& path = bench.file.path();
+    Start();
+    TempFile copy(bytes);
+    const std::string& path = copy.path();
     // A modification time in the past, so that any rewrite would show even on a coarse clock;
     // read back, as the file system keeps it at its own resolution.
     std::filesystem::last_write_time(
@@ -50,11 +53,11 @@ TEST(FirmwareFileIsOnlyRead, ReadOnlyFileLoadsAndUpdatesAndStaysUnchanged) {
     const auto stamp = std::filesystem::last_write_time(path);
     ReadOnly readOnly(path);
 
-    ASSERT_TRUE(bench.Load(path)) << bench.window.Log();
-    bench.PressUpdate();
-    EXPECT_TRUE(bench.Completed()) << bench.window.Log();
+    ASSERT_TRUE(LoadPath(path)) << window.Log();
+    PressUpdate();
+    EXPECT_TRUE(Completed()) << window.Log();
     // Loaded once more after the update, as an operator checking the file would.
-    EXPECT_TRUE(bench.Load(path));
+    EXPECT_TRUE(LoadPath(path));
 
     EXPECT_EQ(ReadAll(path), bytes);
     EXPECT_EQ(std::filesystem::last_write_time(path), stamp);

@@ -4,34 +4,6 @@
 
 #include "sim_scenario.h"
 
-TEST(SimScenarioJson, AFullScenarioIsReadFieldByField) {
-    const char* text = R"({
-      "instruments": [
-        { "resource": "USB0::0x0D3F::0x1141::TW00012345::INSTR", "revision": "ABCD..G",
-          "mode": "writer", "flashFile": "f.bin", "lowerCaseReplies": true, "idnReply": "x" },
-        { "resource": "USB0::0x0D3F::0x1141::TW2::INSTR" }
-      ],
-      "timingChecks": true, "progressLines": 3, "timeoutScale": 0.01,
-      "faults": [
-        { "op": "viRead", "nth": 2, "action": "reply", "text": "NG" },
-        { "op": "viOpen", "nth": 1, "action": "fail", "status": -1073807343 },
-        { "section": 3, "step": "final", "text": "ERASE NG", "resource": "USB0::X" },
-        { "section": 1, "step": "flash_check", "action": "silent" }
-      ]
-    })";
-    SimScenario s;
-    std::string error;
-    ASSERT_TRUE(SimScenario::FromJson(text, s, error)) << error;
-    ASSERT_EQ(s.instruments.size(), 2u);
-    EXPECT_TRUE(s.instruments[0].lowerCaseReplies);
-    EXPECT_EQ(s.instruments[1].maker, "ZENTROVA CORP.");  // defaults kept
-    EXPECT_EQ(s.instruments[1].mode, "normal");
-    EXPECT_DOUBLE_EQ(s.timeoutScale, 0.01);
-    ASSERT_EQ(s.faults.size(), 4u);
-    EXPECT_EQ(s.faults[1].status, static_cast<int32_t>(0xBFFF0011u));
-    EXPECT_FALSE(s.faults[3].callLevel());
-}
-
 TEST(SimScenarioJson, MistakesAreReportedWithoutChangingTheScenario) {
     struct Case {
         const char* json;
