@@ -13,7 +13,6 @@
 
 class VisaLibrary;
 
-
 struct CommandContext {
     OutputStream& out;
     OutputStream& err;

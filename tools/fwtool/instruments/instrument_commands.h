@@ -31,4 +31,3 @@ struct UpdateOptions {
 
 int RunListCommand(CommandContext& context, const ListOptions& options);
 int RunUpdateCommand(CommandContext& context, const UpdateOptions& options);
-

@@ -30,6 +30,6 @@ void JsonEvents::End(const RunEnd& end) {
                                            {"serial", end.serial},
                                            {"resource", end.resource},
                                            {"code", end.code},
-                                           {"message", EndMessage(end.code)},
+                                           {"message", EndMessage(end)},
                                            {"seconds", end.seconds}}));
 }

@@ -23,5 +23,6 @@ class RunEvents {
     virtual void End(const RunEnd& end) = 0;
 };
 
-// The message of an ending: the error table's, "Update is complete." for 0.
-std::string EndMessage(int code);
+// The message of an ending: the error table's ("Update is complete." for 0); a dry run that
+// found nothing against the update says so instead.
+std::string EndMessage(const RunEnd& end);

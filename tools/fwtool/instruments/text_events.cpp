@@ -5,9 +5,13 @@
 
 #include "ui/error_table.h"
 
-std::string EndMessage(int code) {
-    if (code == kOk) return kErrorTable[kOk].message;
-    return code > 0 && code < kErrorCount ? kErrorTable[code].message : "";
+namespace {
+constexpr char kDryRunPassed[] = "Dry run: the update would go ahead.";
+}
+
+std::string EndMessage(const RunEnd& end) {
+    if (end.code == kOk && end.dryRun) return kDryRunPassed;
+    return end.code >= 0 && end.code < kErrorCount ? kErrorTable[end.code].message : "";
 }
 
 TextEvents::TextEvents(OutputStream& out, OutputStream& err, std::vector<std::string> serials,
@@ -65,11 +69,10 @@ void TextEvents::Progress(const std::string& serial, int section, int sections, 
 void TextEvents::End(const RunEnd& end) {
     std::string line;
     if (end.code == kOk)
-        line = end.dryRun ? "Dry run: the update would go ahead."
-                          : "Completed: cycle the power of the K4417F.";
+        line = end.dryRun ? kDryRunPassed : "Completed: cycle the power of the K4417F.";
     else
         line = "Error number: " + std::to_string(end.code) +
-               (EndMessage(end.code).empty() ? "" : ": " + EndMessage(end.code));
+               (EndMessage(end).empty() ? "" : ": " + EndMessage(end));
     Print(Prefix(end.serial) + line);
 }
 
@@ -78,7 +81,7 @@ void TextEvents::Summary(const std::vector<RunEnd>& ends) {
     std::snprintf(line, sizeof line, "%-12s %-64s %8s", "serial", "result", "seconds");
     Print(line);
     for (const RunEnd& end : ends) {
-        const std::string result = std::to_string(end.code) + " " + EndMessage(end.code);
+        const std::string result = std::to_string(end.code) + " " + EndMessage(end);
         std::snprintf(line, sizeof line, "%-12s %-64s %8.1f", end.serial.c_str(), result.c_str(),
                       end.seconds);
         Print(line);

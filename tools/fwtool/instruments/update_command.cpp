@@ -47,7 +47,7 @@ std::string ReportLine(const RunEnd& end, const UpdateOptions& options,
                      {"imageRev", firmware.ImageRev},
                      {"revisions", revisions},
                      {"code", end.code},
-                     {"message", EndMessage(end.code)},
+                     {"message", EndMessage(end)},
                      {"seconds", end.seconds},
                      {"dryRun", end.dryRun}}) +
            "\n";
