@@ -29,7 +29,7 @@ TEST_F(InstrumentLinkTest, MatchingInstrumentsAreListedSortedUntilASearchFindsNo
          {"USB0::0x0D3F::0x1141::TW00000003::INSTR", "USB1::0x0D3F::0x1141::TW00000002::INSTR",
           "USB0::0x0D3F::0x1141::TW00000001::INSTR", "USB0::0x0D3F::0x1142::TW00000004::INSTR",
           "USB0::0x0D3F::0x1141::XY00000005::INSTR"})
-        scenario.instruments.push_back({resource});
+        scenario.instruments.push_back(Attached(resource));
     scenario.faults = {SimFault::AtCall("viFindRsrc", 2, "fail")};
     Start(scenario);
 

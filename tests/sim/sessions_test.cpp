@@ -11,7 +11,7 @@ class SimSessionsTest : public UpdateFixture {
         SimScenario s;
         for (const char* r : {"USB0::0x0D3F::0x1141::TW00000002::INSTR",
                               "USB0::0x0D3F::0x1141::TX00000009::INSTR", kInstrument})
-            s.instruments.push_back({r});
+            s.instruments.push_back(Attached(r));
         Start(s);
         rm = link().resourceManager();
     }
@@ -100,10 +100,10 @@ TEST_F(SimSessionsTest, ReadsWaitTheTimeoutOrFillTheBufferAndLeaveTheRestPending
     Ask(session);
     EXPECT_EQ(Read(session, 10, &status), "ZENTROVA C");
     EXPECT_EQ(status, VI_SUCCESS_MAX_CNT);
-    EXPECT_EQ(Read(session, 255, &status), "ORP.,K4417F,TW00000001,\n");
+    EXPECT_EQ(Read(session, 255, &status), "ORP.,K4417F,TW00000001,0100..1..01....01.0100\n");
     EXPECT_EQ(status, VI_SUCCESS);
     Ask(session);
-    EXPECT_EQ(Read(session, 34, &status).size(), 34u);  // exactly the reply's length
+    EXPECT_EQ(Read(session, 56, &status).size(), 56u);  // exactly the reply's length
     EXPECT_EQ(status, VI_SUCCESS_MAX_CNT);
 }
 

@@ -47,6 +47,13 @@ inline SimScenario Bench(const std::string& mode = "normal", std::vector<SimFaul
     return scenario;
 }
 
+// An instrument like Bench's at another resource.
+inline SimInstrumentSpec Attached(const std::string& resource, const std::string& mode = "normal") {
+    SimInstrumentSpec spec = Bench(mode).instruments[0];
+    spec.resource = resource;
+    return spec;
+}
+
 class UpdateFixture : public ::testing::Test {
   protected:
     // A fresh dialog core and instrument, as after the dialog's construction.

@@ -27,12 +27,6 @@ std::string Repeat(const std::string& text, int times) {
     return out;
 }
 
-SimInstrumentSpec Instrument(const std::string& resource, const std::string& mode = "normal") {
-    SimInstrumentSpec setup = Bench(mode).instruments[0];
-    setup.resource = resource;
-    return setup;
-}
-
 RecordedBox Confirmation(const std::string& text) {
     return {text, "Confirm Firmware Update", kMbYesNo | kMbIconQuestion, true};
 }
@@ -131,7 +125,7 @@ TEST_F(UpdateRunTest, NoInstrumentShowsOnlyTheBox) {
 
 TEST_F(UpdateRunTest, TwoInstrumentsKeepTheOperatorsChoiceBetweenRuns) {
     SimScenario scenario = Bench("writer");
-    scenario.instruments.push_back(Instrument(kSecond, "writer"));
+    scenario.instruments.push_back(Attached(kSecond, "writer"));
     StartLoaded(scenario);
 
     // First run: nothing chosen yet, so the first entry; the operator declines.
@@ -157,7 +151,7 @@ TEST_F(UpdateRunTest, TwoInstrumentsKeepTheOperatorsChoiceBetweenRuns) {
 
 TEST_F(UpdateRunTest, ResourceNameWithoutTWShowsItsFirstTenCharacters) {
     SimScenario scenario;
-    scenario.instruments.push_back(Instrument("USB0::0x0D3F::0x1141::tw00000077::INSTR"));
+    scenario.instruments.push_back(Attached("USB0::0x0D3F::0x1141::tw00000077::INSTR"));
     StartLoaded(scenario);
     PressUpdate(kIdNo);
 
