@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "identify_first.h"
 #include "instrument/instrument_link.h"
 #include "recording_window.h"
 #include "visa/visa_loader.h"
@@ -148,26 +147,5 @@ TEST_F(InstalledVisaTest, CommandLineLoadsTheFileItNamesOrTheSystemLibrary) {
     ASSERT_NE(visa, nullptr) << tried;
     EXPECT_EQ(static_cast<DynamicVisaLibrary&>(*visa).boundCount(), 7);
 }
-
-#ifdef FWSIM_VISA32_PATH
-// A path from the build (a Unix path) as Wine's Z: drive shows it.
-std::string BuildPath(const char* unixPath) {
-    std::string path = unixPath;
-    if (!path.empty() && path[0] == '/') path = "Z:" + path;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
-
-TEST_F(InstalledVisaTest, SimulatedInstrumentIsFoundAndIdentifiedThroughTheBinding) {
-    Place(BuildPath(FWSIM_VISA32_PATH), SystemDirectory() + "visa32.dll");
-    DynamicVisaLibrary visa;
-    ASSERT_TRUE(visa.loaded());
-    EXPECT_EQ(visa.boundCount(), 8);
-
-    const std::string reply = IdentifyFirstInstrument(visa);
-    EXPECT_EQ(reply.rfind("ZENTROVA CORP.,K4417F,", 0), 0u) << reply;
-}
-#endif
 
 }  // namespace

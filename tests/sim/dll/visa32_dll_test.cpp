@@ -88,54 +88,6 @@ TEST_F(SimDllTest, EveryEntryPointSitsUnderItsNameAndItsStandardOrdinal) {
 #undef FWSIM_CHECK_EXPORT
 }
 
-TEST_F(SimDllTest, TheProgramsExchangeRunsOnTheScenarioAndIsRecorded) {
-    Load("fwsim_exchange", R"({
-      "instruments": [{ "resource": "USB0::0x0D3F::0x1141::TW00054321::INSTR",
-                        "revision": "ABCD..G..JK....PQ.STUV", "mode": "writer" }],
-      "timeoutScale": 0 })");
-    auto openRm = ByOrdinal<viOpenDefaultRM_fn>(141);
-    auto find = ByOrdinal<viFindRsrc_fn>(129);
-    auto open = ByOrdinal<viOpen_fn>(131);
-    auto close = ByOrdinal<viClose_fn>(132);
-    auto setAttribute = ByOrdinal<viSetAttribute_fn>(134);
-    auto read = ByOrdinal<viRead_fn>(256);
-    auto write = ByOrdinal<viWrite_fn>(257);
-
-    ViSession rm = 0, instrument = 0;
-    ViFindList list = 0;
-    ViUInt32 count = 0, done = 0;
-    char desc[VI_FIND_BUFLEN] = {};
-    ASSERT_EQ(openRm(&rm), VI_SUCCESS);
-    ASSERT_EQ(find(rm, "USB?*::0x0d3f::0x1141::TW?*::INSTR", &list, &count, desc), VI_SUCCESS);
-    EXPECT_EQ(count, 1u);
-    ASSERT_EQ(open(rm, desc, VI_NULL, 1000, &instrument), VI_SUCCESS);
-    EXPECT_EQ(setAttribute(instrument, VI_ATTR_TMO_VALUE, 5000), VI_SUCCESS);
-    EXPECT_EQ(write(instrument, reinterpret_cast<const ViByte*>("*IDN?\n"), 6, &done), VI_SUCCESS);
-    ViByte reply[256] = {};
-    ASSERT_EQ(read(instrument, reply, 255, &count), VI_SUCCESS);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), count),
-              "WRITER,K4417F,TW00054321,ABCD..G..JK....PQ.STUV\n");
-    EXPECT_EQ(read(instrument, reply, 255, &count), VI_ERROR_TMO);  // scaled to no wait
-    const ViByte badFrame[12] = {0x55};
-    write(instrument, badFrame, 12, &done);
-    close(rm);
-
-    std::vector<std::string> lines = Lines(record_);
-    ASSERT_EQ(lines.size(), 10u);
-    EXPECT_EQ(lines[0].rfind(R"({"arg":0,"count":0,"hex":"","nth":1,"op":"viOpenDefaultRM")", 0),
-              0u)
-        << lines[0];
-    EXPECT_EQ(LinesWith(lines, R"("text":"WRITER,K4417F,TW00054321,ABCD..G..JK....PQ.STUV\n")"), 1);
-    EXPECT_EQ(
-        LinesWith(
-            lines,
-            R"("op":"viRead","resource":"USB0::0x0D3F::0x1141::TW00054321::INSTR","status":-1073807339)"),
-        1);
-    EXPECT_EQ(
-        LinesWith(lines, R"j({"violation":"TW00054321: bad start byte 0x55 (0xAB expected)"})j"),
-        1);
-}
-
 // The command line loads the library once and drives each instrument from a thread of its
 // own: every call is answered for its own instrument and recorded on a line of its own.
 TEST_F(SimDllTest, InstrumentsAskedFromThreadsOfTheirOwnAnswerEachForItself) {
