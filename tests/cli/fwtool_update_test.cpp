@@ -34,11 +34,11 @@ class FwtoolTest : public ::testing::Test {
     void Attach(const std::vector<std::string>& serials, std::vector<SimFault> faults = {}) {
         SimScenario scenario;
         for (std::string serial : serials) {
-            SimInstrumentSpec spec;
-            if (serial.rfind("writer:", 0) == 0) spec.mode = "writer", serial.erase(0, 7);
-            spec.resource = Resource(serial);
-            spec.revision = SimRevisionField(SimRegionRevisions{});
-            scenario.instruments.push_back(spec);
+            SimInstrumentSpec instrument;
+            if (serial.rfind("writer:", 0) == 0) instrument.mode = "writer", serial.erase(0, 7);
+            instrument.resource = Resource(serial);
+            instrument.revision = SimRevisionField(SimRegionRevisions{});
+            scenario.instruments.push_back(instrument);
         }
         scenario.faults = std::move(faults);
         scenario.timingChecks = true;

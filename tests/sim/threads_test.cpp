@@ -15,10 +15,10 @@ SimScenario TwoInstruments() {
     SimScenario scenario;
     for (const char* resource :
          {"USB1::0x0D3F::0x1141::TW00000001::INSTR", "USB0::0x0D3F::0x1141::TW00000002::INSTR"}) {
-        SimInstrumentSpec spec;
-        spec.resource = resource;
-        spec.revision = "0100..1..01....01.0100";
-        scenario.instruments.push_back(spec);
+        SimInstrumentSpec instrument;
+        instrument.resource = resource;
+        instrument.revision = "0100..1..01....01.0100";
+        scenario.instruments.push_back(instrument);
     }
     return scenario;
 }

@@ -49,9 +49,9 @@ inline SimScenario Bench(const std::string& mode = "normal", std::vector<SimFaul
 
 // An instrument like Bench's at another resource.
 inline SimInstrumentSpec Attached(const std::string& resource, const std::string& mode = "normal") {
-    SimInstrumentSpec spec = Bench(mode).instruments[0];
-    spec.resource = resource;
-    return spec;
+    SimInstrumentSpec setup = Bench(mode).instruments[0];
+    setup.resource = resource;
+    return setup;
 }
 
 class UpdateFixture : public ::testing::Test {
