@@ -206,6 +206,19 @@ void AddAtOnceRows(Table& t) {
            Verdict(violations == 0)});
 }
 
+void AddLongSessionRow(Table& t) {
+    if (!t.Has("BM_LongSession")) {
+        t.Missing("Memory: heap growth over a day's session", "BM_LongSession");
+        return;
+    }
+    const double loads = t.Counter("BM_LongSession", "load_growth");
+    const double updates = t.Counter("BM_LongSession", "update_growth");
+    const double most = std::max(loads, updates);
+    t.Add({"Memory: heap growth over a day's session",
+           Format("%.0f B over 900 loads, ", loads) + Format("%.0f B over 90 updates", updates),
+           "<= 16 KiB each", Format("%.3f", most / 16384.0), Verdict(most <= 16384.0)});
+}
+
 void AddExtraRows(Table& t, const std::string& path) {
     std::ifstream in(path);
     std::string line;
@@ -270,6 +283,7 @@ int main(int argc, char** argv) {
     AddChecksumRow(table);
     AddUpdateRows(table);
     AddAtOnceRows(table);
+    AddLongSessionRow(table);
     if (!extraRows.empty()) AddExtraRows(table, extraRows);
     table.Print();
     std::printf("\nMachine: %ld processors, %s; load average %s before, %s after; compiler %s\n",

@@ -84,16 +84,6 @@ TEST_F(FirmwareParser, NumbersAreBigEndianInTheFileAndHostOrderInTheNode) {
     EXPECT_EQ(n.data.get()[3], 0x04);
 }
 
-TEST_F(FirmwareParser, CrLfHeaderParsesLikeLfAndSectionsStartAfterTheLineFeed) {
-    K4417FFile crlf;
-    crlf.crlf = true;
-    ASSERT_EQ(Parse(ValidK4417F(crlf).Bytes()), kOk);
-    EXPECT_STREQ(info.ModelName, "K4417F");
-    EXPECT_STREQ(info.UtilityRev, "1.0.6");
-    ASSERT_EQ(SectionCount(), 6u);
-    EXPECT_EQ(Nth(0).id, 1);
-}
-
 // Header lines as files carry them, each with the code and the five fields it leaves
 // (ImageRev|ModelName|RevsNotSupport|UtilityRev|UpdatedDescription). Every row is an
 // input that once mattered: keep them when changing the parser.
@@ -101,6 +91,8 @@ TEST_F(FirmwareParser, HeaderLinesAreReadTrimmedAndUpperCasedAsOperatorsWriteThe
     const std::string start = "#FileStart\n";
     const std::string longLine(1022, 'x');
     const std::string description = "#UpdatedDescription=";  // 20 bytes
+    K4417FFile crlf;
+    crlf.crlf = true;
     struct Case {
         const char* what;
         std::string bytes;
@@ -108,6 +100,8 @@ TEST_F(FirmwareParser, HeaderLinesAreReadTrimmedAndUpperCasedAsOperatorsWriteThe
         std::string fields;
     };
     const Case cases[] = {
+        {"CRLF line ends, sections right after the last line feed", ValidK4417F(crlf).Bytes(), kOk,
+         "2.10.0|K4417F|1.0.0|1.0.6|Sample firmware for tests"},
         {"blanks around key and value; a leading blank hides the line",
          "#  ImageRev =  1.2  \t\r\n #ModelName=K4417F\n#\tUtilityRev\t=\t1.0.6\n" + start, kOk,
          "1.2|||1.0.6|"},
