@@ -68,6 +68,7 @@ TEST_P(FirmwareStreamTest, ReadsAreCountedAndSeekingClearsTheEnd) {
     ASSERT_TRUE(s.Seek(2));
     EXPECT_FALSE(s.AtEnd());
     EXPECT_EQ(s.Read(buffer, 2), 2u);
+    EXPECT_FALSE(s.AtEnd()) << "a read that got all it asked for";
     EXPECT_EQ(s.Position(), 4u);
     ASSERT_TRUE(s.SeekToEnd());
     EXPECT_EQ(s.Position(), 10u);

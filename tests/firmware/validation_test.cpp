@@ -81,15 +81,17 @@ TEST_F(ValidateFirmwareTest, SectionsInSectorOrderFailAtTheFourth) {
     EXPECT_EQ(info.cursor->id, 8) << "the walk stopped at the fourth section";
 }
 
+// A section larger than its region would spill into the next one's sectors.
 TEST_F(ValidateFirmwareTest, SectionFillingItsRegionExactlyIsAcceptedOneByteMoreIsNot) {
-    // Main Program: 13 sectors of 0x10000 bytes = 0xD0000, i.e. length 0xCFFFA.
-    FirmwareBuilder exact = ValidK4417F({64, 48, 48, 0xD0000 - kSectionOverhead, 128, 32});
-    EXPECT_EQ(exact.Section(3).Length(), 0xCFFFAu);
-    EXPECT_EQ(Validate(exact), kOk);
-    EXPECT_EQ(Validate(ValidK4417F({64, 48, 48, 0xD0000 - kSectionOverhead + 1, 128, 32})), 29);
-    // Oem Code: one sector.
-    EXPECT_EQ(Validate(ValidK4417F({64, 48, 48, 256, 128, 0x10000 - kSectionOverhead})), kOk);
-    EXPECT_EQ(Validate(ValidK4417F({64, 48, 48, 256, 128, 0x10000 - kSectionOverhead + 1})), 29);
+    const uint32_t sectors[] = {3, 2, 1, 13, 6, 1};  // of 0x10000 bytes, in file order
+    for (size_t i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        std::vector<uint32_t> sizes = {64, 48, 48, 256, 128, 32};
+        sizes[i] = sectors[i] * 0x10000 - kSectionOverhead;
+        EXPECT_EQ(Validate(ValidK4417F(sizes)), kOk);
+        ++sizes[i];
+        EXPECT_EQ(Validate(ValidK4417F(sizes)), 29);
+    }
 }
 
 TEST_F(ValidateFirmwareTest, FlagIsCheckedBeforeIdAndIdBeforeSize) {

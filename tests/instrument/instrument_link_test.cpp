@@ -86,10 +86,21 @@ TEST_F(InstrumentLinkTest, ReadsAreTerminatedAndUpperCasedOrFailWithTheLibrarySt
     EXPECT_EQ(link().ReadDevice(buffer, kReplyMax, &count), VI_ERROR_TMO);
 }
 
-// A library that claims to have read more than it was allowed to.
+// A library that fills every byte it is given and claims to have read more than allowed.
 class OverreportingVisa : public SimVisa {
   public:
     using SimVisa::SimVisa;
+    ViStatus viFindRsrc(ViSession, const ViChar*, ViFindList* list, ViUInt32* count,
+                        ViChar desc[]) override {
+        std::memset(desc, 'U', VI_FIND_BUFLEN);
+        *list = 0, *count = 2;
+        return VI_SUCCESS;
+    }
+    ViStatus viFindNext(ViFindList, ViChar desc[]) override {
+        std::memset(desc, 'V', VI_FIND_BUFLEN);
+        return found++ == 0 ? VI_SUCCESS : VI_ERROR_RSRC_NFOUND;
+    }
+    int found = 0;
     ViStatus viRead(ViSession, ViByte* buf, ViUInt32 cnt, ViUInt32* retCnt) override {
         std::memset(buf, 'a', cnt);
         *retCnt = cnt + 5000;
@@ -97,9 +108,13 @@ class OverreportingVisa : public SimVisa {
     }
 };
 
-TEST_F(InstrumentLinkTest, CountBeyondTheMaximumNeverWritesPastTheBuffer) {
+TEST_F(InstrumentLinkTest, OverfullNamesAndCountsNeverTakeUsPastTheBuffer) {
     OverreportingVisa visa(SimScenario::SingleInstrument());
     InstrumentLink overreported(visa, window, "0x0d3f", "0x1141");
+    EXPECT_EQ(overreported.SearchInstruments(), 2);
+    EXPECT_EQ(window.devices, (std::vector<std::string>{std::string(VI_FIND_BUFLEN - 1, 'U'),
+                                                        std::string(VI_FIND_BUFLEN - 1, 'V')}));
+
     struct {
         char reply[17];
         char guard[8];

@@ -243,8 +243,10 @@ class FaultMatrix : public UpdateFixture {
             if (Completed()) out << " reported \"Completed\";";
             if (ReportedCode() != cell.code)
                 out << " code " << ReportedCode() << " instead of " << cell.code << ";";
+            // The writer's refusals (6, 7, 11 to 19) are told by the log alone.
+            const bool showsBox = cell.code < 6 || cell.code > 19;
             std::vector<RecordedBox> expected;
-            if (kErrorTable[cell.code].showBox)
+            if (showsBox)
                 expected.push_back(
                     {kErrorTable[cell.code].message, "Error", kMbOk | kMbIconHand, true});
             if (boxes != expected) out << " wrong box;";
