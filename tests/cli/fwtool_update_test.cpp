@@ -241,6 +241,16 @@ TEST_F(FwtoolTest, ReopenAfterTheSwitchIsRetriedForTwentySeconds) {
     EXPECT_EQ(Fwtool({"update", file.path(), "--yes"}), 3);
     EXPECT_EQ(sim->callsOf("viOpen").size(), 42u);
     EXPECT_EQ(sim->openSessionCount(), 0);
+
+    // A reopen whose timeout cannot be set is closed before the next try.
+    Attach({"TW00000001"}, {SimFault::AtCall("viSetAttribute", 2, "fail")});
+    EXPECT_EQ(Fwtool({"update", file.path(), "--yes"}), 0);
+    const std::vector<SimCall>& calls = sim->calls();
+    const auto failed = std::find_if(calls.begin(), calls.end(), [](const SimCall& call) {
+        return call.op == "viSetAttribute" && call.nth == 2;
+    });
+    ASSERT_LT(failed + 1, calls.end());
+    EXPECT_EQ((failed + 1)->op, "viClose");
 }
 
 TEST_F(FwtoolTest, CtrlCFinishesTheSectionBeingWrittenThenStops) {

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <string>
 
 #include "identify_first.h"
 #include "visa/posix/posix_visa_library.h"
+#include "visa/visa_functions.h"
 #include "visa/visa_loader.h"
 
 namespace {
@@ -77,6 +79,21 @@ TEST_F(VisaLoaderTest, MissingEntriesFailTheirCallsWithoutTouchingOutputs) {
     InstrumentLink link(*visa, window, "0x0d3f", "0x1141");
     EXPECT_EQ(link.SearchInstruments(), 0);
     EXPECT_EQ(link.ConnectDevice(), 3);
+}
+
+// The ordinals under which visa32 exports each entry point, as the Windows binding asks.
+TEST(VisaEntryPoints, CarryTheLibrarysStandardOrdinals) {
+#define NAME_AND_ORDINAL(ordinal, name, params, args) {#name, ordinal},
+    const std::map<std::string, int> ordinals = {VISA_FUNCTIONS(NAME_AND_ORDINAL)};
+#undef NAME_AND_ORDINAL
+    EXPECT_EQ(ordinals, (std::map<std::string, int>{{"viOpenDefaultRM", 141},
+                                                    {"viFindRsrc", 129},
+                                                    {"viFindNext", 130},
+                                                    {"viOpen", 131},
+                                                    {"viClose", 132},
+                                                    {"viSetAttribute", 134},
+                                                    {"viRead", 256},
+                                                    {"viWrite", 257}}));
 }
 
 }  // namespace

@@ -18,6 +18,10 @@ class WriterCommands : public UpdateFixture {
     }
 };
 
+// The guards as the instrument knows them, not as the program names them.
+const uint8_t kReset[6] = {'W', 'R', 'R', 'S', 'E', 'T'};
+const uint8_t kCommand[6] = {0x5A, 0xA5, 0x00, 0xFF, 0xC3, 0x3C};
+
 Bytes Frame(uint32_t count, uint8_t command, const uint8_t guard[6]) {
     Bytes frame(12);
     frame[0] = 0xAB;
@@ -50,15 +54,15 @@ TEST_F(WriterCommands, CommandsSendTheirFramePauseThenPayloadAndRead) {
                              payloadThenRead,
                              payloadThenRead,
                              {"frame 03", "sleep 10"}}));
-    EXPECT_EQ(Writes(), (std::vector<Bytes>{Frame(7, 0x0A, WGUARD_RESET),
-                                            Frame(65549, 0x0C, WGUARD_COMMAND),
-                                            Frame(8, 0x14, WGUARD_COMMAND),
+    EXPECT_EQ(Writes(), (std::vector<Bytes>{Frame(7, 0x0A, kReset),
+                                            Frame(65549, 0x0C, kCommand),
+                                            Frame(8, 0x14, kCommand),
                                             {0x1E},
-                                            Frame(19, 0x07, WGUARD_COMMAND),
+                                            Frame(19, 0x07, kCommand),
                                             Text(std::string("0") + std::string(11, '\0')),
-                                            Frame(19, 0x07, WGUARD_COMMAND),
+                                            Frame(19, 0x07, kCommand),
                                             Text(std::string("4294967295") + std::string(2, '\0')),
-                                            Frame(7, 0x03, WGUARD_COMMAND)}));
+                                            Frame(7, 0x03, kCommand)}));
 }
 
 // The reset judges its answer by its text alone; the other commands want exactly the two
