@@ -317,14 +317,3 @@ TEST_F(FaultMatrix, EveryFaultAtEveryInstrumentCallEndsTheRunSafely) {
     EXPECT_GE(cells.size(), 6u * 40u);
     for (const std::string& failure : failures) ADD_FAILURE() << failure;
 }
-
-TEST_F(FaultMatrix, InstrumentAnsweringEverythingInLowerCaseIsStillUpdated) {
-    SimScenario scenario = Bench();
-    scenario.instruments[0].lowerCaseReplies = true;
-    Start(scenario);
-    ASSERT_TRUE(Load(MatrixFile()));
-    PressUpdate();
-    EXPECT_TRUE(Completed()) << window.Log();
-    EXPECT_TRUE(instrument().inWriterMode());
-    EXPECT_EQ(sim->openSessionCount(), 0);
-}
