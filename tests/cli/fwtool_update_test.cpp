@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
