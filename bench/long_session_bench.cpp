@@ -12,7 +12,7 @@
 #include "heap_counter.h"
 #include "recording_window.h"
 #include "sim_visa.h"
-#include "update/updater.h"
+#include "ui/update_dialog.h"
 
 namespace {
 
@@ -45,12 +45,12 @@ struct Session {
     VirtualClock clock;
     std::unique_ptr<SimVisa> sim;
     RecordingWindow window;
-    std::unique_ptr<Updater> core;
+    std::unique_ptr<UpdateDialog> core;
 
     explicit Session(SimScenario scenario) {
         window.onSleep = [this](uint32_t ms) { clock.Advance(ms); };
         sim = std::make_unique<SimVisa>(std::move(scenario), &clock);
-        core = std::make_unique<Updater>(*sim, window, "0x0d3f", "0x1141");
+        core = std::make_unique<UpdateDialog>(*sim, window, "0x0d3f", "0x1141");
         core->Initialise();
     }
     void Load(const std::string& path) {

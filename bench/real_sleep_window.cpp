@@ -1,9 +1,9 @@
 #include "real_sleep_window.h"
 
 #include <algorithm>
-#include <cctype>
 #include <thread>
 
+#include "base/ascii.h"
 #include "ui/control_ids.h"
 
 namespace {
@@ -26,15 +26,8 @@ void RealSleepWindow::SetControlText(int id, const std::string& text) {
 }
 
 int RealSleepWindow::DeviceListFind(const std::string& prefix) {
-    for (size_t i = 0; i < devices_.size(); ++i) {
-        const std::string& d = devices_[i];
-        if (d.size() >= prefix.size() &&
-            std::equal(prefix.begin(), prefix.end(), d.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) ==
-                       std::tolower(static_cast<unsigned char>(b));
-            }))
-            return static_cast<int>(i);
-    }
+    for (size_t i = 0; i < devices_.size(); ++i)
+        if (StartsWithIgnoringCase(devices_[i], prefix)) return static_cast<int>(i);
     return -1;
 }
 
@@ -64,4 +57,10 @@ void RealSleepWindow::Sleep(uint32_t ms) {
     stats.sleptMs += slept;
     stats.minOverMs = std::min(stats.minOverMs, over);
     stats.maxOverMs = std::max(stats.maxOverMs, over);
+}
+
+uint64_t RealSleepWindow::NowMs() {
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+            .count());
 }

@@ -51,6 +51,7 @@ class RealSleepWindow : public WindowServices {
     bool OpenFileDialog(std::string& path) override;
     void PumpMessages() override {}
     void Sleep(uint32_t ms) override;
+    uint64_t NowMs() override;
 
   private:
     std::vector<std::string> devices_;

@@ -12,30 +12,14 @@
 #include "base/big_endian.h"
 #include "full_size_file.h"
 #include "heap_counter.h"
+#include "instrument_side_visa.h"
 #include "real_sleep_window.h"
 #include "sim_visa.h"
 #include "ui/control_ids.h"
-#include "update/updater.h"
+#include "ui/update_dialog.h"
 #include "writer/writer_frame.h"
 
 namespace {
-
-// Forwards to the simulated instrument, counting its allocations apart from the program's:
-// a real instrument keeps the loaded bytes on its own side of the cable.
-class InstrumentSideVisa : public VisaLibrary {
-  public:
-    explicit InstrumentSideVisa(VisaLibrary& inner) : inner_(inner) {}
-#define FORWARD_VISA_CALL(ordinal, name, params, args) \
-    ViStatus name params override {                    \
-        ExcludeFromHeapCount instrumentSide;           \
-        return inner_.name args;                       \
-    }
-    VISA_FUNCTIONS(FORWARD_VISA_CALL)
-#undef FORWARD_VISA_CALL
-
-  private:
-    VisaLibrary& inner_;
-};
 
 // The writes the instrument received, sorted by the pause each one imposes.
 struct ReceivedWrites {
@@ -86,7 +70,7 @@ void BM_Update(benchmark::State& state) {
     InstrumentSideVisa visa(sim);
     RealSleepWindow window;
     window.fileToChoose = file.path;
-    Updater core(visa, window, "0x0d3f", "0x1141");
+    UpdateDialog core(visa, window, "0x0d3f", "0x1141");
     core.Initialise();
     core.LoadFirmwareFile();
     if (core.selectedModel() == nullptr) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/result_messages.h"
 #include "firmware/file_stream.h"
 #include "firmware/firmware_info.h"
 #include "firmware/firmware_loader.h"
@@ -13,7 +14,6 @@
 #include "firmware/memory_stream.h"
 #include "firmware/model_catalogue.h"
 #include "fuzz_check.h"
-#include "ui/error_table.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "recording_window.h"
 #include "sim_visa.h"
 #include "ui/control_ids.h"
-#include "update/updater.h"
+#include "ui/update_dialog.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VirtualClock clock;
     window.onSleep = [&clock](uint32_t ms) { clock.Advance(ms); };
     SimVisa visa(scenario, &clock);
-    Updater core(visa, window, "0x0d3f", "0x1141");
+    UpdateDialog core(visa, window, "0x0d3f", "0x1141");
     core.Initialise();
     window.filesToChoose.push_back(FilePath());
     core.LoadFirmwareFile();

@@ -18,6 +18,7 @@
 #include "instrument/instrument_link.h"
 #include "recording_window.h"
 #include "sim_visa.h"
+#include "ui/update_dialog.h"
 #include "writer/section_transfer.h"
 
 namespace {
@@ -95,12 +96,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     window.onSleep = [&clock](uint32_t ms) { clock.Advance(ms); };
     SimVisa visa(scenario, &clock);
     InstrumentLink link(visa, window, "0x0d3f", "0x1141");
-    link.SearchInstruments();
-    window.DeviceListSelect(0);
-    FUZZ_CHECK(link.ConnectDevice() == kOk);
+    std::vector<std::string> found;
+    link.SearchInstruments(found);
+    FUZZ_CHECK(!found.empty() && link.ConnectDevice(found.front()) == kOk);
     const size_t connected = visa.calls().size();
 
-    const int code = WriteSection(link, window, section, region);
+    UpdateDialog dialog(visa, window, "0x0d3f", "0x1141");  // the events as the window shows them
+    const int code = WriteSection(link, dialog.events(), section, region);
     switch (code) {
         case kOk:
         case kErrNotComplete:

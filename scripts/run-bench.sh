@@ -3,7 +3,7 @@
 # table of figures against their targets. The native suite runs with Google Benchmark; when
 # mingw and Wine are at hand, the Windows pauses are measured under Wine first and join
 # the table. Takes about two and a half minutes, most of it two whole updates with real
-# pauses (one instrument, then eight at once).
+# pauses (one instrument, then 32 at once).
 set -euo pipefail
 FWU_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$FWU_ROOT"
@@ -21,7 +21,7 @@ extra="$BENCH/windows-pauses.tsv"
 : >"$extra"
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
     x86_64-w64-mingw32-g++-posix -O2 -std=c++17 -static -Isrc bench/win/sleep_bench.cpp \
-        src/ui/win/timer_resolution.cpp src/ui/win/sleep_at_least.cpp src/base/win/module_handle.cpp -o "$BENCH/sleep_bench.exe"
+        src/os/win/timer_resolution.cpp src/os/win/sleep_at_least.cpp src/base/win/module_handle.cpp -o "$BENCH/sleep_bench.exe"
     export WINEPREFIX="$FWU_ROOT/$BENCH/wineprefix"
     source scripts/wine-session.sh
     trap wine_session_stop EXIT

@@ -33,7 +33,7 @@ add_custom_target(FirmwareUpdateHelp DEPENDS ${FWU_BIN_DIR}/UpdateUtilityHelp.ch
 # The dialog and its Windows services; the program adds the start-up and the resources.
 file(GLOB FWU_UI_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/ui/win/*.cpp)
 add_library(fw_ui_win STATIC ${FWU_UI_WIN_SOURCES})
-target_link_libraries(fw_ui_win PUBLIC fw_update fw_ui fw_base_win comctl32 comdlg32 gdi32 user32 advapi32)
+target_link_libraries(fw_ui_win PUBLIC fw_ui fw_os fw_base_win comctl32 comdlg32 gdi32 user32 advapi32)
 
 file(GLOB FWU_APP_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/app/win/*.cpp)
 set(FWU_RC ${CMAKE_CURRENT_SOURCE_DIR}/ui/win/firmware_update.rc)

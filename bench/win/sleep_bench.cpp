@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "ui/win/sleep_at_least.h"
-#include "ui/win/timer_resolution.h"
+#include "os/win/sleep_at_least.h"
+#include "os/win/timer_resolution.h"
 
 namespace {
 

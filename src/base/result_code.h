@@ -1,6 +1,6 @@
 #pragma once
 // The result of every fallible step: 0 is success, every other code names one failure.
-// The error table (ui/error_table.h) holds one row per code, at the code's index.
+// The error table (base/result_messages.h) holds one row per code, at the code's index.
 
 enum ResultCode : int {
     kOk = 0,

@@ -24,11 +24,12 @@ std::string FirstField(const std::string& text) {
 
 }  // namespace
 
-int IdentifyDevice(InstrumentLink& link, const ModelRecord& model, std::string& reply) {
+int IdentifyDevice(InstrumentLink& link, const ModelRecord& model, std::string& reply,
+                   std::string* asRead) {
     if (link.WriteDevice(kIdentifyQuery, sizeof kIdentifyQuery - 1) != VI_SUCCESS) return kErrIo;
     char buffer[kReplyMax + 1] = {};
     uint32_t count = 0;
-    if (link.ReadDevice(buffer, kReplyMax, &count) != VI_SUCCESS) return kErrIo;
+    if (link.ReadDevice(buffer, kReplyMax, &count, asRead) != VI_SUCCESS) return kErrIo;
 
     const std::string text(buffer);  // up to the first zero byte; ReadDevice upper-cased it
     reply = text;
@@ -46,18 +47,37 @@ int SwitchToWriter(InstrumentLink& link) {
     return kOk;
 }
 
-int CheckRevisions(FirmwareInfo& info, const ModelRecord& model, const std::string& reply) {
-    size_t comma = std::string::npos;
-    for (int i = 0; i < 3; ++i) {
-        comma = reply.find(',', comma == std::string::npos ? 0 : comma + 1);
-        if (comma == std::string::npos) return kErrNoRevision;
-    }
-    const std::string field = reply.substr(comma + 1);
+bool RevisionCheckRuns(const FirmwareInfo& info) {
+    return static_cast<signed char>(info.ImageRev[0]) > '0';
+}
 
-    info.cursor = info.sections;
+size_t RevisionFieldStart(const std::string& reply) {
+    size_t at = 0;
+    for (int comma = 0; comma < 3; ++comma) {
+        at = reply.find(',', at);
+        if (at == std::string::npos) return std::string::npos;
+        ++at;
+    }
+    return at;
+}
+
+std::string RevisionField(const std::string& reply) {
+    const size_t start = RevisionFieldStart(reply);
+    if (start == std::string::npos) return std::string();
+    std::string field = reply.substr(start);
+    while (!field.empty() && (field.back() == '\n' || field.back() == '\r')) field.pop_back();
+    return field;
+}
+
+int CheckRevisions(const FirmwareInfo& info, const ModelRecord& model, const std::string& reply) {
+    const size_t start = RevisionFieldStart(reply);
+    if (start == std::string::npos) return kErrNoRevision;
+    const std::string field = reply.substr(start);
+
+    const ImageSection* section = info.sections;
     for (const SectionSpec* row = model.sections; row->firstSector != kSectionTableEnd; ++row) {
         // A validated file pairs every row with a section; a shorter list is not trusted.
-        if (info.cursor == nullptr) return kErrInstrumentNewerThanFile;
+        if (section == nullptr) return kErrInstrumentNewerThanFile;
         const bool oemRow = row->firstSector == kOemSector && row->lastSector == kOemSector;
         if (!oemRow) {
             char instrumentRevision[8] = {};
@@ -65,10 +85,10 @@ int CheckRevisions(FirmwareInfo& info, const ModelRecord& model, const std::stri
                 row->extractRevision(field.c_str(), instrumentRevision);
             instrumentRevision[sizeof instrumentRevision - 1] = '\0';
             // strcmp compares as unsigned bytes.
-            if (std::strcmp(info.cursor->revision, instrumentRevision) < 0)
+            if (std::strcmp(section->revision, instrumentRevision) < 0)
                 return kErrInstrumentNewerThanFile;
         }
-        info.cursor = info.cursor->next;
+        section = section->next;
     }
     return kOk;
 }

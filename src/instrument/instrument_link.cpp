@@ -2,24 +2,23 @@
 
 #include "base/ascii.h"
 #include "base/result_code.h"
+#include "base/run_clock.h"
 #include "instrument/search_expression.h"
-#include "ui/window_services.h"
 
 std::string BuildSearchExpression(const std::string& vid, const std::string& pid) {
     if (!FitsSearchExpression(vid, pid)) return std::string();
     return kSearchPrefix + vid + kSearchSeparator + pid + kSearchSuffix;
 }
 
-InstrumentLink::InstrumentLink(VisaLibrary& visa, WindowServices& window, std::string vid,
-                               std::string pid)
-    : visa_(visa), window_(window), expression_(BuildSearchExpression(vid, pid)) {
+InstrumentLink::InstrumentLink(VisaLibrary& visa, RunClock& clock, std::string vid, std::string pid)
+    : visa_(visa), clock_(clock), expression_(BuildSearchExpression(vid, pid)) {
     ViSession resourceManager = 0;
     visa_.viOpenDefaultRM(&resourceManager);
     resourceManager_.reset({&visa_, resourceManager});
 }
 
-int32_t InstrumentLink::SearchInstruments() {
-    window_.DeviceListReset();
+int32_t InstrumentLink::SearchInstruments(std::vector<std::string>& resources) {
+    resources.clear();
     if (expression_.empty()) return 0;  // an identity that cannot be searched for
 
     ViFindList findList = 0;
@@ -35,17 +34,17 @@ int32_t InstrumentLink::SearchInstruments() {
     if (count != 0) {
         // A name that fills the whole buffer is cut rather than read past its end.
         description[VI_FIND_BUFLEN - 1] = '\0';
-        window_.DeviceListAdd(description);
+        resources.push_back(description);
         while (visa_.viFindNext(findList, description) == VI_SUCCESS) {
             description[VI_FIND_BUFLEN - 1] = '\0';
-            window_.DeviceListAdd(description);
+            resources.push_back(description);
         }
     }
     return static_cast<int32_t>(count);
 }
 
-int InstrumentLink::ConnectDevice() {
-    const std::string name = window_.DeviceListText(256 - 1);
+int InstrumentLink::ConnectDevice(const std::string& resource) {
+    const std::string name = resource.substr(0, kResourceNameMax);
     ViSession session = 0;
     const ViStatus opened =
         visa_.viOpen(resourceManager(), name.c_str(), VI_NULL, kOpenTimeoutMs, &session);
@@ -67,7 +66,8 @@ ViStatus InstrumentLink::WriteDevice(const void* bytes, uint32_t count) {
     return visa_.viWrite(instrumentSession(), static_cast<const ViByte*>(bytes), count, &written);
 }
 
-ViStatus InstrumentLink::ReadDevice(char* buffer, uint32_t max, uint32_t* countRead) {
+ViStatus InstrumentLink::ReadDevice(char* buffer, uint32_t max, uint32_t* countRead,
+                                    std::string* asRead) {
     ViUInt32 count = 0;
     ViStatus status =
         visa_.viRead(instrumentSession(), reinterpret_cast<ViByte*>(buffer), max, &count);
@@ -76,7 +76,12 @@ ViStatus InstrumentLink::ReadDevice(char* buffer, uint32_t max, uint32_t* countR
     if (countRead != nullptr) *countRead = count;
     if (status != VI_SUCCESS) return status;
 
+    if (asRead != nullptr) asRead->assign(buffer, count);
     buffer[count] = '\0';
     UpperCaseAscii(buffer);
     return VI_SUCCESS;
+}
+
+void InstrumentLink::Pause(uint32_t ms) {
+    clock_.Sleep(ms);
 }

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
+#include "base/result_messages.h"
 #include "ui/control_ids.h"
-#include "ui/error_table.h"
 #include "ui/window_services.h"
 
 void AppendLog(WindowServices& window, const std::string& text) {
@@ -11,7 +11,9 @@ void AppendLog(WindowServices& window, const std::string& text) {
     window.ScrollToEnd(IDC_LOG);
 }
 
-void ClearLog(WindowServices& window) { window.SetControlText(IDC_LOG, ""); }
+void ClearLog(WindowServices& window) {
+    window.SetControlText(IDC_LOG, "");
+}
 
 void ReportError(WindowServices& window, int code) {
     // Codes come from our own table; anything else is a programming error, but it must

@@ -6,23 +6,10 @@
 #include <cstdint>
 #include <string>
 
-// Message box styles and answers, with the values Windows gives them.
-enum : unsigned {
-    kMbOk = 0x00000000u,
-    kMbYesNo = 0x00000004u,
-    kMbIconHand = 0x00000010u,  // the error icon
-    kMbIconQuestion = 0x00000020u,
-    kMbIconInformation = 0x00000040u,
-};
-enum : int {
-    kIdOk = 1,
-    kIdCancel = 2,
-    kIdYes = 6,
-    kIdNo = 7,
-};
+#include "base/result_messages.h"  // the box styles and answers
 
 class WindowServices {
-public:
+  public:
     virtual ~WindowServices() = default;
 
     // Controls.
@@ -61,4 +48,6 @@ public:
 
     // Blocks the thread for `ms` milliseconds (at least that long).
     virtual void Sleep(uint32_t ms) = 0;
+    // Milliseconds of the monotonic clock that these pauses go by.
+    virtual uint64_t NowMs() = 0;
 };

@@ -9,8 +9,7 @@
 #include "firmware/firmware_info.h"
 #include "firmware/model_catalogue.h"
 #include "instrument/instrument_link.h"
-#include "ui/log_pane.h"
-#include "ui/window_services.h"
+#include "instrument/update_observer.h"
 #include "writer/writer_frame.h"
 
 namespace {
@@ -30,17 +29,27 @@ uint64_t RoundUpTo4(uint64_t n) {
     return (n + 3) & ~uint64_t{3};
 }
 
-// True when `line` begins with the first `count` characters of `prefix`, letter case
-// ignored; a line that ends sooner does not match.
+// Letter case ignored; a line that ends sooner does not match.
 bool BeginsWith(const char* line, const char* prefix, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        if (line[i] == '\0' || UpperAscii(line[i]) != UpperAscii(prefix[i])) return false;
-    }
-    return true;
+    return StartsWithIgnoringCase(line, prefix, count);
 }
 bool BeginsWith(const char* line, const char* prefix) {
     return BeginsWith(line, prefix, std::strlen(prefix));
 }
+
+// The steps of one section's transfer, counted as they are reported.
+class StepCounter {
+  public:
+    StepCounter(UpdateObserver& observer, uint32_t total) : observer_(observer), total_(total) {
+        observer_.Progress(0, total_);
+    }
+    void Step() { observer_.Progress(++done_, total_); }
+
+  private:
+    UpdateObserver& observer_;
+    uint32_t total_;
+    uint32_t done_ = 0;
+};
 
 struct TransferPlan {
     uint32_t checksumLength;  // K
@@ -62,28 +71,25 @@ bool PlanTransfer(const ImageSection& section, TransferPlan& plan) {
     return true;
 }
 
-// Sends the section bytes in blocks, stepping the bar and letting the window breathe after
-// each sector and after the last block.
-int SendSectionBytes(InstrumentLink& link, WindowServices& window, const uint8_t* data, uint32_t n,
+// Sends the section bytes in blocks, a step after each sector and after the last block.
+int SendSectionBytes(InstrumentLink& link, StepCounter& steps, const uint8_t* data, uint32_t n,
                      uint32_t sectorSize) {
     uint32_t sent = 0;
     while (sent < n) {
         const uint32_t k = std::min(kDataBlockSize, n - sent);
         if (link.WriteDevice(data + sent, k) != VI_SUCCESS) return kErrIo;
-        window.Sleep(kDataPauseMs);
+        link.Pause(kDataPauseMs);
         sent += k;
         // A zero sector size never comes from the model table; treat it as one sector.
         const bool sectorDone = sectorSize != 0 && sent % sectorSize == 0;
-        if (sectorDone || sent == n) {
-            window.ProgressStepIt();
-            window.PumpMessages();
-        }
+        if (sectorDone || sent == n) steps.Step();
     }
     return kOk;
 }
 
 // Reads the writer's lines after the flash write until one of them ends the section.
-int FollowFlashWrite(InstrumentLink& link, WindowServices& window, uint32_t n) {
+int FollowFlashWrite(InstrumentLink& link, UpdateObserver& observer, StepCounter& steps,
+                     uint32_t n) {
     const uint32_t maxLines = kFlashLinesBase + n / kBytesPerFlashLine;
     for (uint32_t lines = 0; lines < maxLines; ++lines) {
         char line[kReplyMax + 1] = {};
@@ -92,8 +98,7 @@ int FollowFlashWrite(InstrumentLink& link, WindowServices& window, uint32_t n) {
 
         if (BeginsWith(line, "ERAS:") || BeginsWith(line, "PROG:") || BeginsWith(line, "RTNOK") ||
             BeginsWith(line, "RtnNg")) {
-            window.ProgressStepIt();
-            window.PumpMessages();
+            steps.Step();
             continue;
         }
         // Only the first 23 characters, up to "UPDA", decide this verdict.
@@ -101,7 +106,7 @@ int FollowFlashWrite(InstrumentLink& link, WindowServices& window, uint32_t n) {
         if (BeginsWith(line, "ERASE NG")) return kErrEraseNg;
         if (BeginsWith(line, "PROGRAM NG")) return kErrProgramNg;
         if (BeginsWith(line, "OK")) {
-            AppendLog(window, "OK\r\n");
+            observer.Log("OK", LogEnd::kCompleted);
             return kOk;
         }
         // Anything else, empty lines included, is chatter.
@@ -128,7 +133,7 @@ uint32_t ComputeChecksum(const uint8_t* p, uint32_t n) {
     return s0 + s1 + s2 + s3;
 }
 
-int WriteSection(InstrumentLink& link, WindowServices& window, const ImageSection& section,
+int WriteSection(InstrumentLink& link, UpdateObserver& observer, const ImageSection& section,
                  const SectionSpec& region) {
     TransferPlan plan;
     if (!PlanTransfer(section, plan)) return kErrFileTruncated;
@@ -137,43 +142,40 @@ int WriteSection(InstrumentLink& link, WindowServices& window, const ImageSectio
     const uint32_t sectors =
         sectorSize == 0 ? (n != 0 ? 1 : 0) : n / sectorSize + (n % sectorSize != 0 ? 1 : 0);
 
-    window.ProgressSetPos(0);
-    window.ProgressSetStep(1);
-    // The bar's limits are 16-bit.
-    window.ProgressSetRange(0, static_cast<uint16_t>(3u * sectors + 1u));
+    StepCounter steps(observer, 3u * sectors + 1u);
 
-    int c = WriterReset(link, window);
+    int c = WriterReset(link);
     if (c != kOk) return c;
 
-    AppendLog(window, "    Loading ... ");
-    c = WriterLoad(link, window, n);
+    observer.Log("    Loading ... ", LogEnd::kContinued);
+    c = WriterLoad(link, n);
     if (c != kOk) return c;
     const uint32_t localChecksum =
         ComputeChecksum(section.data.get() + kChecksumStart, plan.checksumLength - kChecksumStart);
-    c = SendSectionBytes(link, window, section.data.get(), n, sectorSize);
+    c = SendSectionBytes(link, steps, section.data.get(), n, sectorSize);
     if (c != kOk) return c;
-    c = WriterEndLoad(link, window);
+    c = WriterEndLoad(link);
     if (c != kOk) return c;
-    AppendLog(window, "OK\r\n");
+    observer.Log("OK", LogEnd::kCompleted);
 
-    c = WriterSelectSection(link, window, section.id);
+    c = WriterSelectSection(link, section.id);
     if (c != kOk) return c;
-    c = WriterChecksumLength(link, window, plan.checksumLength);
+    c = WriterChecksumLength(link, plan.checksumLength);
     if (c != kOk) return c;
-    AppendLog(window, "    Check Sum ... ");
+    observer.Log("    Check Sum ... ", LogEnd::kContinued);
     uint32_t deviceChecksum = 0;
-    c = WriterQueryChecksum(link, window, &deviceChecksum);
+    c = WriterQueryChecksum(link, &deviceChecksum);
     if (c != kOk) return c;
     if (deviceChecksum != localChecksum) {
-        AppendLog(window, "Check Sum Error");
+        observer.Log("Check Sum Error", LogEnd::kContinued);
         return kErrNotComplete;
     }
-    AppendLog(window, "OK\r\n");
+    observer.Log("OK", LogEnd::kCompleted);
 
-    c = WriterFlashCheck(link, window);
+    c = WriterFlashCheck(link);
     if (c != kOk) return c;
-    c = WriterFlashWrite(link, window);
+    c = WriterFlashWrite(link);
     if (c != kOk) return c;
-    AppendLog(window, "    Write to flash ... ");
-    return FollowFlashWrite(link, window, n);
+    observer.Log("    Write to flash ... ", LogEnd::kContinued);
+    return FollowFlashWrite(link, observer, steps, n);
 }

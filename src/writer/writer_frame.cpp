@@ -5,7 +5,6 @@
 
 #include "base/result_code.h"
 #include "instrument/instrument_link.h"
-#include "ui/window_services.h"
 
 // The reset guard is a word the writer recognises even before it has synchronised on the
 // binary stream; the command guard is deliberately not text, so that stray ASCII on the
@@ -46,10 +45,8 @@ uint32_t ChecksumFromReply(const char* text) {
 }
 
 // A frame followed by one reply that must be exactly "OK".
-int CommandWithOkReply(InstrumentLink& link, WindowServices& window, uint8_t command,
-                       int badReplyCode) {
-    if (SendFrame(link, window, kFrameStart, kFrameOverhead, command, WGUARD_COMMAND) != 0)
-        return kErrIo;
+int CommandWithOkReply(InstrumentLink& link, uint8_t command, int badReplyCode) {
+    if (SendFrame(link, kFrameStart, kFrameOverhead, command, WGUARD_COMMAND) != 0) return kErrIo;
     return ReadOkReply(link, badReplyCode, true);
 }
 
@@ -67,58 +64,55 @@ WriterFrame BuildFrame(uint8_t start, uint32_t count, uint8_t command, const uin
     return frame;
 }
 
-ViStatus SendFrame(InstrumentLink& link, WindowServices& window, uint8_t start, uint32_t count,
-                   uint8_t command, const uint8_t guard[6]) {
+ViStatus SendFrame(InstrumentLink& link, uint8_t start, uint32_t count, uint8_t command,
+                   const uint8_t guard[6]) {
     const WriterFrame frame = BuildFrame(start, count, command, guard);
     const ViStatus status = link.WriteDevice(frame.data(), static_cast<uint32_t>(frame.size()));
     if (status != VI_SUCCESS) return status;
     // The writer needs this long to take in a frame before it can accept anything else.
-    window.Sleep(kFramePauseMs);
+    link.Pause(kFramePauseMs);
     return VI_SUCCESS;
 }
 
-int WriterReset(InstrumentLink& link, WindowServices& window) {
-    if (SendFrame(link, window, kFrameStart, kFrameOverhead, WCMD_RESET, WGUARD_RESET) != 0)
-        return kErrIo;
+int WriterReset(InstrumentLink& link) {
+    if (SendFrame(link, kFrameStart, kFrameOverhead, WCMD_RESET, WGUARD_RESET) != 0) return kErrIo;
     // The reset answer is judged by its text alone; its byte count is not checked.
     return ReadOkReply(link, kErrResetReply, false);
 }
 
-int WriterLoad(InstrumentLink& link, WindowServices& window, uint32_t n) {
-    if (SendFrame(link, window, kFrameStart, kFrameOverhead + n, WCMD_LOAD, WGUARD_COMMAND) != 0)
+int WriterLoad(InstrumentLink& link, uint32_t n) {
+    if (SendFrame(link, kFrameStart, kFrameOverhead + n, WCMD_LOAD, WGUARD_COMMAND) != 0)
         return kErrIo;
     return kOk;
 }
 
-int WriterEndLoad(InstrumentLink& link, WindowServices& window) {
+int WriterEndLoad(InstrumentLink& link) {
     // The writer's verdict on the loaded bytes comes first; without it, no end-load frame.
     const int loaded = ReadOkReply(link, kErrEndLoadReply, true);
     if (loaded != kOk) return loaded;
-    return CommandWithOkReply(link, window, WCMD_END_LOAD, kErrEndLoadReply);
+    return CommandWithOkReply(link, WCMD_END_LOAD, kErrEndLoadReply);
 }
 
-int WriterSelectSection(InstrumentLink& link, WindowServices& window, uint8_t id) {
-    if (SendFrame(link, window, kFrameStart, kFrameOverhead + 1, WCMD_SELECT_SECTION,
-                  WGUARD_COMMAND) != 0)
+int WriterSelectSection(InstrumentLink& link, uint8_t id) {
+    if (SendFrame(link, kFrameStart, kFrameOverhead + 1, WCMD_SELECT_SECTION, WGUARD_COMMAND) != 0)
         return kErrIo;
     if (link.WriteDevice(&id, 1) != VI_SUCCESS) return kErrIo;
     return ReadOkReply(link, kErrSelectReply, true);
 }
 
-int WriterChecksumLength(InstrumentLink& link, WindowServices& window, uint32_t length) {
+int WriterChecksumLength(InstrumentLink& link, uint32_t length) {
     // "%u" digits, a terminator and zero fill: 10 digits at most, so it always fits.
     char payload[kChecksumLengthPayload] = {};
     std::snprintf(payload, sizeof payload, "%u", static_cast<unsigned>(length));
-    if (SendFrame(link, window, kFrameStart, kFrameOverhead + kChecksumLengthPayload,
-                  WCMD_CHECKSUM_LENGTH, WGUARD_COMMAND) != 0)
+    if (SendFrame(link, kFrameStart, kFrameOverhead + kChecksumLengthPayload, WCMD_CHECKSUM_LENGTH,
+                  WGUARD_COMMAND) != 0)
         return kErrIo;
     if (link.WriteDevice(payload, kChecksumLengthPayload) != VI_SUCCESS) return kErrIo;
     return ReadOkReply(link, kErrChecksumLengthReply, true);
 }
 
-int WriterQueryChecksum(InstrumentLink& link, WindowServices& window, uint32_t* checksum) {
-    if (SendFrame(link, window, kFrameStart, kFrameOverhead, WCMD_QUERY_CHECKSUM, WGUARD_COMMAND) !=
-        0)
+int WriterQueryChecksum(InstrumentLink& link, uint32_t* checksum) {
+    if (SendFrame(link, kFrameStart, kFrameOverhead, WCMD_QUERY_CHECKSUM, WGUARD_COMMAND) != 0)
         return kErrIo;
     char reply[kReplyMax + 1] = {};
     uint32_t received = 0;
@@ -128,12 +122,12 @@ int WriterQueryChecksum(InstrumentLink& link, WindowServices& window, uint32_t* 
     return kOk;
 }
 
-int WriterFlashCheck(InstrumentLink& link, WindowServices& window) {
-    return CommandWithOkReply(link, window, WCMD_FLASH_CHECK, kErrFlashCheckReply);
+int WriterFlashCheck(InstrumentLink& link) {
+    return CommandWithOkReply(link, WCMD_FLASH_CHECK, kErrFlashCheckReply);
 }
 
-int WriterFlashWrite(InstrumentLink& link, WindowServices& window) {
-    if (SendFrame(link, window, kFrameStart, kFrameOverhead, WCMD_FLASH_WRITE, WGUARD_COMMAND) != 0)
+int WriterFlashWrite(InstrumentLink& link) {
+    if (SendFrame(link, kFrameStart, kFrameOverhead, WCMD_FLASH_WRITE, WGUARD_COMMAND) != 0)
         return kErrIo;
     return kOk;
 }

@@ -8,7 +8,6 @@
 #include "visa/visa_types.h"
 
 class InstrumentLink;
-class WindowServices;
 
 enum : uint8_t {
     WCMD_FLASH_WRITE = 0x03,
@@ -36,14 +35,14 @@ using WriterFrame = std::array<uint8_t, 12>;
 WriterFrame BuildFrame(uint8_t start, uint32_t count, uint8_t command, const uint8_t guard[6]);
 
 // Writes one frame; on success pauses 10 ms and returns 0, else the write's status.
-ViStatus SendFrame(InstrumentLink& link, WindowServices& window, uint8_t start, uint32_t count,
-                   uint8_t command, const uint8_t guard[6]);
+ViStatus SendFrame(InstrumentLink& link, uint8_t start, uint32_t count, uint8_t command,
+                   const uint8_t guard[6]);
 
-int WriterReset(InstrumentLink& link, WindowServices& window);
-int WriterLoad(InstrumentLink& link, WindowServices& window, uint32_t n);
-int WriterEndLoad(InstrumentLink& link, WindowServices& window);
-int WriterSelectSection(InstrumentLink& link, WindowServices& window, uint8_t id);
-int WriterChecksumLength(InstrumentLink& link, WindowServices& window, uint32_t length);
-int WriterQueryChecksum(InstrumentLink& link, WindowServices& window, uint32_t* checksum);
-int WriterFlashCheck(InstrumentLink& link, WindowServices& window);
-int WriterFlashWrite(InstrumentLink& link, WindowServices& window);
+int WriterReset(InstrumentLink& link);
+int WriterLoad(InstrumentLink& link, uint32_t n);
+int WriterEndLoad(InstrumentLink& link);
+int WriterSelectSection(InstrumentLink& link, uint8_t id);
+int WriterChecksumLength(InstrumentLink& link, uint32_t length);
+int WriterQueryChecksum(InstrumentLink& link, uint32_t* checksum);
+int WriterFlashCheck(InstrumentLink& link);
+int WriterFlashWrite(InstrumentLink& link);

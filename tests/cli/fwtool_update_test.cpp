@@ -1,20 +1,21 @@
 // fwtool list and fwtool update as a script relies on them, against the simulated
 // instruments: the choice of instruments and its exit statuses, never asking without a
 // terminal, the JSON lines and the report, the dry run, the reconnect retry, Ctrl+C, and
-// several instruments updated at once.
+// several instruments updated at once by the engine's batch run, each on its own thread.
 
 #include <gtest/gtest.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 
-#include "firmware_builder.h"
 #include "instrument_commands.h"
-#include "sim_visa.h"
+#include "update_fixture.h"
 
 namespace {
 
@@ -29,24 +30,28 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-class FwtoolTest : public ::testing::Test {
+class FwtoolTest : public UpdateFixture {
   protected:
+    void SetUp() override {
+        firmware = ValidK4417F();
+        file = std::make_unique<TempFile>(firmware.Bytes());
+    }
+    const std::string& path() const { return file->path(); }
+
     // Instruments with these serials ("writer:" before one: already in writer mode).
     void Attach(const std::vector<std::string>& serials, std::vector<SimFault> faults = {}) {
         SimScenario scenario;
         for (std::string serial : serials) {
-            SimInstrumentSpec instrument;
-            if (serial.rfind("writer:", 0) == 0) instrument.mode = "writer", serial.erase(0, 7);
-            instrument.resource = Resource(serial);
-            instrument.revision = SimRevisionField(SimRegionRevisions{});
-            scenario.instruments.push_back(instrument);
+            std::string mode = "normal";
+            if (serial.rfind("writer:", 0) == 0) mode = "writer", serial.erase(0, 7);
+            scenario.instruments.push_back(Attached(Resource(serial), mode));
         }
         scenario.faults = std::move(faults);
         scenario.timingChecks = true;
-        sim = std::make_unique<SimVisa>(std::move(scenario), &clock);
+        Start(std::move(scenario));
     }
 
-    // `fwtool ARGS...` as the process runs it, with the file at `file`.
+    // `fwtool ARGS...` as the process runs it.
     int Fwtool(std::vector<std::string> args) {
         out.clear(), err.clear();
         CLI::App app;
@@ -62,15 +67,10 @@ class FwtoolTest : public ::testing::Test {
         return status;
     }
 
-    bool FlashHolds(size_t instrument) {
-        for (size_t i = 0; i < kK4417FIds.size(); ++i) {
-            const std::string bytes = SectionBytes(firmware.Section(i));
-            if (!sim->instrument(instrument)
-                     .flash()
-                     .Holds(kK4417FIds[i] * kSimSectorSize,
-                            reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
-                return false;
-        }
+    // Whether instrument `index` holds every section of the test file.
+    bool FlashHoldsFile(size_t index) {
+        for (size_t s = 0; s < kK4417FIds.size(); ++s)
+            if (!FlashHoldsSection(s, index)) return false;
         return true;
     }
     std::vector<std::string> Written() {
@@ -79,15 +79,11 @@ class FwtoolTest : public ::testing::Test {
         return texts;
     }
 
-    VirtualClock clock;
-    std::unique_ptr<SimVisa> sim;
-    FirmwareBuilder firmware = ValidK4417F();
-    TempFile file{firmware.Bytes()};
     std::string out, err;
     OutputStream outStream{out}, errStream{err, true};
     std::vector<std::string> answers;  // typed on the terminal
+    std::function<void()> beforeAnswer = [] {};
     std::atomic<bool> interrupted{false};
-    std::function<void()> onSleep = [] {};
     CommandContext context{
         outStream,
         errStream,
@@ -96,12 +92,12 @@ class FwtoolTest : public ::testing::Test {
         },
         true,
         [this](std::string& line) {
+            beforeAnswer();
             if (answers.empty()) return false;
             line = answers.front(), answers.erase(answers.begin());
             return true;
         },
-        [this](uint32_t ms) { clock.Advance(ms), onSleep(); },
-        [this] { return clock.NowMs(); },
+        runClock,
         interrupted};
 };
 
@@ -110,34 +106,34 @@ const std::vector<std::string> kUpdateLog = {"Connect ... OK", "To Writer ... OK
 
 TEST_F(FwtoolTest, ChoiceOfInstrumentsAndItsExitStatuses) {
     Attach({});
-    EXPECT_EQ(Fwtool({"update", file.path(), "--yes"}), 120);
+    EXPECT_EQ(Fwtool({"update", path(), "--yes"}), 120);
     EXPECT_EQ(err, "No instrument found.\n");
 
     Attach({"TW00000001", "TW00000002"});
-    EXPECT_EQ(Fwtool({"update", file.path(), "--yes"}), 122);
+    EXPECT_EQ(Fwtool({"update", path(), "--yes"}), 122);
     EXPECT_NE(err.find("TW00000001 TW00000002"), std::string::npos) << err;
-    EXPECT_EQ(Fwtool({"update", file.path(), "--yes", "--serial", "tw00000002,TW00000009"}), 121);
+    EXPECT_EQ(Fwtool({"update", path(), "--yes", "--serial", "tw00000002,TW00000009"}), 121);
     EXPECT_NE(err.find("not on the bus: TW00000009"), std::string::npos) << err;
     EXPECT_TRUE(sim->callsOf("viOpen").empty()) << "nothing is touched";
 
     TempFile unknownModel(ValidK4417F(K4417FFile{"2.10.0", "K9999"}).Bytes());
     EXPECT_EQ(Fwtool({"update", unknownModel.path(), "--yes"}), 31);
     EXPECT_EQ(err, unknownModel.path() + ": error 31: The firmware revision file is corrupted.\n");
-    EXPECT_EQ(Fwtool({"update", file.path() + ".missing", "--yes"}), 125);
-    EXPECT_EQ(Fwtool({"update", file.path(), "--yes", "--report", "/no/such/dir/r.json"}), 125);
+    EXPECT_EQ(Fwtool({"update", path() + ".missing", "--yes"}), 125);
+    EXPECT_EQ(Fwtool({"update", path(), "--yes", "--report", "/no/such/dir/r.json"}), 125);
     EXPECT_EQ(sim->callsOf("viFindRsrc").size(), 2u) << "a refused file or report searches nothing";
 
     // The question, once for the whole set; anything but y or yes cancels.
     answers = {"n"};
-    EXPECT_EQ(Fwtool({"update", file.path(), "--all"}), 2);
-    EXPECT_EQ(err, "Update K4417F SN:TW00000001, TW00000002 with " + file.path() +
+    EXPECT_EQ(Fwtool({"update", path(), "--all"}), 2);
+    EXPECT_EQ(err, "Update K4417F SN:TW00000001, TW00000002 with " + path() +
                        " (revision 2.10.0)? [y/N] Update cancel.\n");
     // Without a terminal, or with --json, nothing is asked and nothing waits for input.
     context.stdinIsTerminal = false;
     answers = {"y"};
-    EXPECT_EQ(Fwtool({"update", file.path(), "--all"}), 125);
+    EXPECT_EQ(Fwtool({"update", path(), "--all"}), 125);
     EXPECT_NE(err.find("--yes is needed"), std::string::npos);
-    EXPECT_EQ(Fwtool({"update", file.path(), "--all", "--json"}), 125);
+    EXPECT_EQ(Fwtool({"update", path(), "--all", "--json"}), 125);
     EXPECT_EQ(answers.size(), 1u);
     EXPECT_TRUE(sim->callsOf("viOpen").empty());
 }
@@ -145,7 +141,7 @@ TEST_F(FwtoolTest, ChoiceOfInstrumentsAndItsExitStatuses) {
 TEST_F(FwtoolTest, OneInstrumentUpdatedAsTheButtonDoesWithItsLogLineByLine) {
     Attach({"TW00000001"});
     answers = {"yes"};
-    EXPECT_EQ(Fwtool({"update", file.path()}), 0);
+    EXPECT_EQ(Fwtool({"update", path()}), 0);
     std::vector<std::string> expected = kUpdateLog;
     for (int i = 0; i < 6; ++i)
         expected.insert(expected.end(), {"    Loading ... OK", "    Check Sum ... OK",
@@ -154,7 +150,7 @@ TEST_F(FwtoolTest, OneInstrumentUpdatedAsTheButtonDoesWithItsLogLineByLine) {
                                      "Completed: cycle the power of the K4417F."});
     EXPECT_EQ(Lines(out), expected);
     EXPECT_NE(err.find("\x1b[1F\x1b[JTW00000001  section 6/6  100%"), std::string::npos) << err;
-    EXPECT_TRUE(FlashHolds(0));
+    EXPECT_TRUE(FlashHoldsFile(0));
     EXPECT_EQ(sim->openSessionCount(), 0);
     EXPECT_EQ(sim->violations(), std::vector<std::string>());
 }
@@ -162,7 +158,7 @@ TEST_F(FwtoolTest, OneInstrumentUpdatedAsTheButtonDoesWithItsLogLineByLine) {
 TEST_F(FwtoolTest, JsonLinesAndTheReportAppendedWhole) {
     Attach({"TW00000001"}, {SimFault::AtStep(2, "final", "ERASE NG")});
     TempFile report("");
-    EXPECT_EQ(Fwtool({"update", file.path(), "--yes", "--json", "--report", report.path()}), 17);
+    EXPECT_EQ(Fwtool({"update", path(), "--yes", "--json", "--report", report.path()}), 17);
     std::vector<nlohmann::json> events;
     for (const std::string& line : Lines(out)) events.push_back(nlohmann::json::parse(line));
     ASSERT_GT(events.size(), 3u);
@@ -188,7 +184,7 @@ TEST_F(FwtoolTest, JsonLinesAndTheReportAppendedWhole) {
 
     // A second run appends its own line, whole, after the first.
     sim->instrument(0).PowerCycle();
-    EXPECT_EQ(Fwtool({"update", file.path(), "--yes", "--dry-run", "--report", report.path()}), 0);
+    EXPECT_EQ(Fwtool({"update", path(), "--yes", "--dry-run", "--report", report.path()}), 0);
     std::ifstream in(report.path());
     std::stringstream content;
     content << in.rdbuf();
@@ -199,7 +195,7 @@ TEST_F(FwtoolTest, JsonLinesAndTheReportAppendedWhole) {
     for (const char* key : {"time", "seconds"}) first.erase(key);
     EXPECT_EQ(first, (nlohmann::json{{"serial", "TW00000001"},
                                      {"resource", Resource("TW00000001")},
-                                     {"file", file.path()},
+                                     {"file", path()},
                                      {"imageRev", "2.10.0"},
                                      {"revisions", SimRevisionField(SimRegionRevisions{})},
                                      {"code", 17},
@@ -210,7 +206,7 @@ TEST_F(FwtoolTest, JsonLinesAndTheReportAppendedWhole) {
 
 TEST_F(FwtoolTest, DryRunSendsNothingButTheIdentificationQuery) {
     Attach({"TW00000001", "writer:TW00000002"});
-    EXPECT_EQ(Fwtool({"update", file.path(), "--all", "--dry-run"}), 0);
+    EXPECT_EQ(Fwtool({"update", path(), "--all", "--dry-run"}), 0);
     EXPECT_EQ(Written(), std::vector<std::string>(2, "*IDN?\n"));
     EXPECT_NE(out.find("TW00000001: Mode: normal"), std::string::npos) << out;
     EXPECT_NE(out.find("TW00000002: Mode: writer"), std::string::npos);
@@ -231,21 +227,21 @@ TEST_F(FwtoolTest, ReopenAfterTheSwitchIsRetriedForTwentySeconds) {
     std::vector<SimFault> faults;
     for (int nth = 2; nth <= 13; ++nth) faults.push_back(SimFault::AtCall("viOpen", nth, "fail"));
     Attach({"TW00000001"}, faults);
-    EXPECT_EQ(Fwtool({"update", file.path(), "--yes"}), 0);
-    EXPECT_TRUE(FlashHolds(0));
+    EXPECT_EQ(Fwtool({"update", path(), "--yes"}), 0);
+    EXPECT_TRUE(FlashHoldsFile(0));
     EXPECT_EQ(sim->callsOf("viOpen").size(), 14u);
 
     // One that never comes back fails with 3 after 40 retries.
     faults.clear();
     for (int nth = 2; nth <= 60; ++nth) faults.push_back(SimFault::AtCall("viOpen", nth, "fail"));
     Attach({"TW00000001"}, faults);
-    EXPECT_EQ(Fwtool({"update", file.path(), "--yes"}), 3);
+    EXPECT_EQ(Fwtool({"update", path(), "--yes"}), 3);
     EXPECT_EQ(sim->callsOf("viOpen").size(), 42u);
     EXPECT_EQ(sim->openSessionCount(), 0);
 
     // A reopen whose timeout cannot be set is closed before the next try.
     Attach({"TW00000001"}, {SimFault::AtCall("viSetAttribute", 2, "fail")});
-    EXPECT_EQ(Fwtool({"update", file.path(), "--yes"}), 0);
+    EXPECT_EQ(Fwtool({"update", path(), "--yes"}), 0);
     const std::vector<SimCall>& calls = sim->calls();
     const auto failed = std::find_if(calls.begin(), calls.end(), [](const SimCall& call) {
         return call.op == "viSetAttribute" && call.nth == 2;
@@ -256,19 +252,19 @@ TEST_F(FwtoolTest, ReopenAfterTheSwitchIsRetriedForTwentySeconds) {
 
 TEST_F(FwtoolTest, CtrlCFinishesTheSectionBeingWrittenThenStops) {
     Attach({"TW00000001"});
-    onSleep = [this] { interrupted = interrupted || sim->instrument(0).sectionsBegun() == 2; };
-    EXPECT_EQ(Fwtool({"update", file.path(), "--yes"}), 130);
+    runClock.onSleep = [this] {
+        interrupted = interrupted || sim->instrument(0).sectionsBegun() == 2;
+    };
+    EXPECT_EQ(Fwtool({"update", path(), "--yes"}), 130);
     EXPECT_EQ(sim->instrument(0).sectionsBegun(), 2);
-    EXPECT_TRUE(sim->instrument(0).flash().Holds(
-        kK4417FIds[1] * kSimSectorSize,
-        reinterpret_cast<const uint8_t*>(SectionBytes(firmware.Section(1)).data()),
-        SectionBytes(firmware.Section(1)).size()));
+    EXPECT_TRUE(FlashHoldsSection(1));
     EXPECT_EQ(Lines(out).back(), "Error number: 1: Update is not complete.");
     EXPECT_EQ(sim->openSessionCount(), 0);
 
     // Before the first frame it stops at once: nothing is sent.
+    runClock.onSleep = nullptr;
     Attach({"TW00000001"});
-    EXPECT_EQ(Fwtool({"update", file.path(), "--yes"}), 130);
+    EXPECT_EQ(Fwtool({"update", path(), "--yes"}), 130);
     EXPECT_TRUE(Written().empty());
 }
 
@@ -278,14 +274,19 @@ TEST_F(FwtoolTest, SeveralInstrumentsAtOnceAFailureStopsOnlyItsOwn) {
                fault.resource = Resource("TW00000002");
                return fault;
            }()});
-    EXPECT_EQ(Fwtool({"update", file.path(), "--yes", "--serial", "TW00000003,TW00000002",
-                      "--serial", "TW00000001"}),
+    EXPECT_EQ(Fwtool({"update", path(), "--yes", "--serial", "TW00000003,TW00000002", "--serial",
+                      "TW00000001"}),
               18);
-    EXPECT_TRUE(FlashHolds(0));
-    EXPECT_TRUE(FlashHolds(2));
+    EXPECT_TRUE(FlashHoldsFile(0));
+    EXPECT_TRUE(FlashHoldsFile(2));
     EXPECT_EQ(sim->instrument(1).sectionsBegun(), 3);
     EXPECT_EQ(sim->openSessionCount(), 0);
     EXPECT_EQ(sim->violations(), std::vector<std::string>());
+    // Each call has its own number among its kind, whichever thread made it.
+    std::map<std::string, std::set<int>> numbers;
+    for (const SimCall& call : sim->calls()) numbers[call.op].insert(call.nth);
+    for (const auto& [op, nths] : numbers)
+        EXPECT_EQ(nths.size(), static_cast<size_t>(*nths.rbegin())) << op;
 
     // Every line is one instrument's, whole; the summary closes in the order chosen.
     std::vector<std::string> lines = Lines(out);
@@ -295,6 +296,18 @@ TEST_F(FwtoolTest, SeveralInstrumentsAtOnceAFailureStopsOnlyItsOwn) {
     EXPECT_NE(out.find("TW00000002: Error number: 18\n"), std::string::npos);
     EXPECT_EQ(lines[lines.size() - 3].substr(0, 15), "TW00000003   0 ");
     EXPECT_EQ(lines[lines.size() - 2].substr(0, 16), "TW00000002   18 ");
+}
+
+TEST_F(FwtoolTest, TheFileConfirmedIsTheFileWrittenWhateverBecomesOfThePath) {
+    Attach({"TW00000001", "TW00000002"});
+    beforeAnswer = [this] {
+        std::ofstream(path(), std::ios::binary | std::ios::trunc)
+            << ValidK4417F({96, 64, 64, 512, 256, 64}).Bytes();
+    };
+    answers = {"y"};
+    EXPECT_EQ(Fwtool({"update", path(), "--all"}), 0);
+    EXPECT_TRUE(FlashHoldsFile(0));
+    EXPECT_TRUE(FlashHoldsFile(1));
 }
 
 TEST_F(FwtoolTest, ListShowsEachInstrumentsModeAndRevisions) {

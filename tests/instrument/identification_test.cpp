@@ -28,17 +28,12 @@ class IdentificationTest : public UpdateFixture {
         EXPECT_EQ(Connect(), 0);
         return IdentifyDevice(link(), model, reply);
     }
-    // A loaded file whose sections carry these revisions, in table order; the check's
-    // result and the index of the section its walk stopped on (-1: past the last).
-    std::pair<int, int> Check(const std::vector<std::string>& revisions,
-                              const std::string& idnReply = kReplyAtoV) {
+    // A loaded file whose sections carry these revisions, in table order: the check's result.
+    int Check(const std::vector<std::string>& revisions, const std::string& idnReply = kReplyAtoV) {
         ClearFirmwareInfo(info);
         for (const std::string& revision : revisions)
             std::strncpy(AppendSection(info)->revision, revision.c_str(), 4);
-        const int code = CheckRevisions(info, model, idnReply);
-        int at = 0;
-        for (ImageSection* s = info.sections; s != info.cursor; s = s->next) ++at;
-        return {code, info.cursor ? at : -1};
+        return CheckRevisions(info, model, idnReply);
     }
 
     const ModelRecord& model = *FindModel("K4417F");
@@ -82,11 +77,11 @@ TEST_F(IdentificationTest, SwitchedInstrumentAnswersAsTheWriterAfterReconnecting
     EXPECT_EQ(sim->callsOf("viWrite").back().text(), "SYST:UPDATE COUNTER\n");
     EXPECT_EQ(sim->callsOf("viRead").size(), 1u);  // no reply is read after the switch
     link().DisconnectDevice();
-    ASSERT_EQ(link().ConnectDevice(), 0);
+    ASSERT_EQ(link().ConnectDevice(kFirstResource), 0);
     EXPECT_EQ(IdentifyDevice(link(), model, reply), 0);
     EXPECT_EQ(reply.rfind("WRITER,K4417F,", 0), 0u) << reply;
     // The simulated instrument's own revisions: 1, 01, 01, 0100, 0100.
-    EXPECT_EQ(Check({"1", "01", "01", "0100", "0100", "00"}, reply).first, 0);
+    EXPECT_EQ(Check({"1", "01", "01", "0100", "0100", "00"}, reply), 0);
     EXPECT_TRUE(sim->violations().empty());
 
     Start({SimFault::AtCall("viWrite", 1, "timeout")});
@@ -95,24 +90,22 @@ TEST_F(IdentificationTest, SwitchedInstrumentAnswersAsTheWriterAfterReconnecting
 }
 
 TEST_F(IdentificationTest, RevisionCheckPassesEqualOrNewerSectionsAndStopsAtAnOlderOne) {
-    using Result = std::pair<int, int>;
-    EXPECT_EQ(Check({"G", "JK", "PQ", "ABCD", "STUV", "00"}), Result(0, -1));
+    EXPECT_EQ(Check({"G", "JK", "PQ", "ABCD", "STUV", "00"}), 0);
     // Longer texts beginning with the instrument's, and bytes above 0x7F (unsigned order).
-    EXPECT_EQ(Check({"G123", "JKL", "\xE0", "ABCE", "T", "00"}), Result(0, -1));
-    EXPECT_EQ(Check({"G", "JK", "PP", "0000", "0000", "00"}), Result(22, 2));
-    EXPECT_EQ(Check({"G", "JK", "PQ", "ABC", "STUV", "00"}), Result(22, 3));
+    EXPECT_EQ(Check({"G123", "JKL", "\xE0", "ABCE", "T", "00"}), 0);
+    EXPECT_EQ(Check({"G", "JK", "PP", "0000", "0000", "00"}), 22);
+    EXPECT_EQ(Check({"G", "JK", "PQ", "ABC", "STUV", "00"}), 22);
     // An empty Oem revision would sort below "00" if that row were ever compared.
-    EXPECT_EQ(Check({"G", "JK", "PQ", "ABCD", "STUV", ""}), Result(0, -1));
+    EXPECT_EQ(Check({"G", "JK", "PQ", "ABCD", "STUV", ""}), 0);
     // A file with fewer sections than rows is not trusted.
-    EXPECT_EQ(Check({"G", "JK"}).first, 22);
+    EXPECT_EQ(Check({"G", "JK"}), 22);
 }
 
 TEST_F(IdentificationTest, RevisionFieldNeedsThreeCommasAndShortFieldsPassTheirRows) {
-    EXPECT_EQ(Check({"G", "JK", "PQ", "ABCD", "STUV", "00"}, "ZENTROVA CORP.,K4417F,ABCD").first,
-              21);
-    EXPECT_EQ(Check({"", "", "", "", "", ""}, "A,B,C,").first, 0);  // empty field: all pass
-    EXPECT_EQ(Check({"", "", "", "ABC", "", ""}, "A,B,C,ABC").first, 0);
-    EXPECT_EQ(Check({"", "", "", "ABB", "", ""}, "A,B,C,ABC").first, 22);
+    EXPECT_EQ(Check({"G", "JK", "PQ", "ABCD", "STUV", "00"}, "ZENTROVA CORP.,K4417F,ABCD"), 21);
+    EXPECT_EQ(Check({"", "", "", "", "", ""}, "A,B,C,"), 0);  // empty field: all pass
+    EXPECT_EQ(Check({"", "", "", "ABC", "", ""}, "A,B,C,ABC"), 0);
+    EXPECT_EQ(Check({"", "", "", "ABB", "", ""}, "A,B,C,ABC"), 22);
 }
 
 }  // namespace

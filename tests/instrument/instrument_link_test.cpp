@@ -17,13 +17,13 @@ TEST_F(InstrumentLinkTest, SearchExpressionFitsFortyNineCharactersOrNothingIsSea
 
     Start();
     InstrumentLink refused(*sim, window, "0x" + std::string(20, '0'), "0x0001");
-    window.devices = {"left over"};
-    EXPECT_EQ(refused.SearchInstruments(), 0);
-    EXPECT_TRUE(window.devices.empty());
+    std::vector<std::string> found{"left over"};
+    EXPECT_EQ(refused.SearchInstruments(found), 0);
+    EXPECT_TRUE(found.empty());
     EXPECT_TRUE(sim->callsOf("viFindRsrc").empty());
 }
 
-TEST_F(InstrumentLinkTest, MatchingInstrumentsAreListedSortedUntilASearchFindsNone) {
+TEST_F(InstrumentLinkTest, MatchingInstrumentsAreListedInTheLibrarysOrderUntilASearchFindsNone) {
     SimScenario scenario;
     for (const char* resource :
          {"USB0::0x0D3F::0x1141::TW00000003::INSTR", "USB1::0x0D3F::0x1141::TW00000002::INSTR",
@@ -33,16 +33,15 @@ TEST_F(InstrumentLinkTest, MatchingInstrumentsAreListedSortedUntilASearchFindsNo
     scenario.faults = {SimFault::AtCall("viFindRsrc", 2, "fail")};
     Start(scenario);
 
-    EXPECT_EQ(link().SearchInstruments(), 3);
-    EXPECT_EQ(window.devices,
-              (std::vector<std::string>{"USB0::0x0D3F::0x1141::TW00000001::INSTR",
-                                        "USB0::0x0D3F::0x1141::TW00000003::INSTR",
-                                        "USB1::0x0D3F::0x1141::TW00000002::INSTR"}));
-    EXPECT_EQ(window.selected, -1);
+    std::vector<std::string> found;
+    EXPECT_EQ(link().SearchInstruments(found), 3);
+    EXPECT_EQ(found, (std::vector<std::string>{"USB0::0x0D3F::0x1141::TW00000003::INSTR",
+                                               "USB1::0x0D3F::0x1141::TW00000002::INSTR",
+                                               "USB0::0x0D3F::0x1141::TW00000001::INSTR"}));
     EXPECT_EQ(sim->openSessionCount(), 0);  // the find list is closed after the search
 
-    EXPECT_EQ(link().SearchInstruments(), 0);
-    EXPECT_TRUE(window.devices.empty());
+    EXPECT_EQ(link().SearchInstruments(found), 0);
+    EXPECT_TRUE(found.empty());
 }
 
 // Both timeouts are set; a failed open leaves no session, a failed timeout setting one
@@ -111,9 +110,10 @@ class OverreportingVisa : public SimVisa {
 TEST_F(InstrumentLinkTest, OverfullNamesAndCountsNeverTakeUsPastTheBuffer) {
     OverreportingVisa visa(SimScenario::SingleInstrument());
     InstrumentLink overreported(visa, window, "0x0d3f", "0x1141");
-    EXPECT_EQ(overreported.SearchInstruments(), 2);
-    EXPECT_EQ(window.devices, (std::vector<std::string>{std::string(VI_FIND_BUFLEN - 1, 'U'),
-                                                        std::string(VI_FIND_BUFLEN - 1, 'V')}));
+    std::vector<std::string> found;
+    EXPECT_EQ(overreported.SearchInstruments(found), 2);
+    EXPECT_EQ(found, (std::vector<std::string>{std::string(VI_FIND_BUFLEN - 1, 'U'),
+                                               std::string(VI_FIND_BUFLEN - 1, 'V')}));
 
     struct {
         char reply[17];

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "base/result_messages.h"
 #include "firmware/model_catalogue.h"
 #include "instrument/instrument_link.h"
 #include "ui/control_ids.h"
-#include "ui/error_table.h"
 #include "update_fixture.h"
 #include "writer/writer_frame.h"
 

@@ -4,6 +4,7 @@
 // test with fw_instrument).
 
 #include <string>
+#include <vector>
 
 #include "firmware/model_catalogue.h"
 #include "instrument/identification.h"
@@ -15,10 +16,10 @@ inline std::string IdentifyFirstInstrument(VisaLibrary& visa) {
     RecordingWindow window;
     InstrumentLink link(visa, window, "0x0d3f", "0x1141");
     std::string reply = "no instrument found";
-    if (link.SearchInstruments() > 0) {
-        window.DeviceListSelect(0);
+    std::vector<std::string> found;
+    if (link.SearchInstruments(found) > 0 && !found.empty()) {
         reply = "cannot connect";
-        if (link.ConnectDevice() == 0) {
+        if (link.ConnectDevice(found.front()) == 0) {
             const int code = IdentifyDevice(link, *FindModel("K4417F"), reply);
             if (code != 5) reply = "identification gave " + std::to_string(code) + ": " + reply;
             link.DisconnectDevice();

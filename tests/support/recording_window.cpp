@@ -1,7 +1,8 @@
 #include "recording_window.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "base/ascii.h"
 
 int RecordingWindow::StepCount() const {
     return static_cast<int>(std::count(progress.begin(), progress.end(), "stepit"));
@@ -20,27 +21,16 @@ void RecordingWindow::DeviceListReset() {
 
 void RecordingWindow::DeviceListAdd(const std::string& name) {
     // A sorted combo box compares without regard to letter case.
-    auto lower = [](std::string s) {
-        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
     auto at = std::upper_bound(devices.begin(), devices.end(), name,
-                               [&](const std::string& a, const std::string& b) {
-                                   return lower(a) < lower(b);
+                               [](const std::string& a, const std::string& b) {
+                                   return LowerCaseAscii(a) < LowerCaseAscii(b);
                                });
     devices.insert(at, name);
 }
 
 int RecordingWindow::DeviceListFind(const std::string& prefix) {
-    for (size_t i = 0; i < devices.size(); ++i) {
-        const std::string& d = devices[i];
-        if (d.size() < prefix.size()) continue;
-        bool match = true;
-        for (size_t k = 0; k < prefix.size() && match; ++k)
-            match = std::tolower(static_cast<unsigned char>(d[k])) ==
-                    std::tolower(static_cast<unsigned char>(prefix[k]));
-        if (match) return static_cast<int>(i);
-    }
+    for (size_t i = 0; i < devices.size(); ++i)
+        if (StartsWithIgnoringCase(devices[i], prefix)) return static_cast<int>(i);
     return -1;
 }
 
@@ -58,14 +48,18 @@ std::string RecordingWindow::DeviceListText(int limit) {
 void RecordingWindow::ProgressSetRange(uint16_t low, uint16_t high) {
     progress.push_back("range " + std::to_string(low) + " " + std::to_string(high));
 }
-void RecordingWindow::ProgressSetPos(int pos) { progress.push_back("pos " + std::to_string(pos)); }
+void RecordingWindow::ProgressSetPos(int pos) {
+    progress.push_back("pos " + std::to_string(pos));
+}
 void RecordingWindow::ProgressSetStep(int step) {
     progress.push_back("step " + std::to_string(step));
 }
-void RecordingWindow::ProgressStepIt() { progress.push_back("stepit"); }
+void RecordingWindow::ProgressStepIt() {
+    progress.push_back("stepit");
+}
 
-int RecordingWindow::MessageBox(const std::string& text, const std::string& caption,
-                                unsigned style, bool owned) {
+int RecordingWindow::MessageBox(const std::string& text, const std::string& caption, unsigned style,
+                                bool owned) {
     boxes.push_back({text, caption, style, owned});
     if (boxAnswers.empty()) return kIdOk;
     int answer = boxAnswers.front();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/run_clock.h"
 #include "ui/control_ids.h"
 #include "ui/window_services.h"
 
@@ -22,7 +23,8 @@ struct RecordedBox {
     }
 };
 
-class RecordingWindow : public WindowServices {
+// Its pauses and clock also serve a link or updater driven without the dialog.
+class RecordingWindow : public WindowServices, public RunClock {
   public:
     // Control state.
     std::map<int, std::string> texts;
@@ -83,4 +85,6 @@ class RecordingWindow : public WindowServices {
     bool OpenFileDialog(std::string& path) override;
     void PumpMessages() override;
     void Sleep(uint32_t ms) override;
+    // The pauses so far: the window's clock.
+    uint64_t NowMs() override { return TotalSleepMs(); }
 };

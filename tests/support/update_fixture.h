@@ -9,16 +9,18 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/result_code.h"
+#include "base/run_clock.h"
 #include "firmware_builder.h"
 #include "recording_window.h"
 #include "sim_visa.h"
 #include "ui/control_ids.h"
-#include "update/updater.h"
+#include "ui/update_dialog.h"
 
 using Trace = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
@@ -54,6 +56,22 @@ inline SimInstrumentSpec Attached(const std::string& resource, const std::string
     return setup;
 }
 
+// The virtual clock as the engine's runs see it, from any thread (each thread has its own
+// time); `onSleep` runs after every pause.
+class SimRunClock : public RunClock {
+  public:
+    explicit SimRunClock(VirtualClock& clock) : clock_(clock) {}
+    void Sleep(uint32_t ms) override {
+        clock_.Advance(ms);
+        if (onSleep) onSleep();
+    }
+    uint64_t NowMs() override { return clock_.NowMs(); }
+    std::function<void()> onSleep;
+
+  private:
+    VirtualClock& clock_;
+};
+
 class UpdateFixture : public ::testing::Test {
   protected:
     // A fresh dialog core and instrument, as after the dialog's construction.
@@ -73,7 +91,7 @@ class UpdateFixture : public ::testing::Test {
             trace.push_back("pump");
         };
         sim = std::make_unique<SimVisa>(std::move(scenario), &clock);
-        core = std::make_unique<Updater>(*sim, window, "0x0d3f", "0x1141");
+        core = std::make_unique<UpdateDialog>(*sim, window, "0x0d3f", "0x1141");
         core->Initialise();
         first = seen = sim->calls().size();
     }
@@ -114,9 +132,12 @@ class UpdateFixture : public ::testing::Test {
 
     // Search, select the first entry and connect, as the update does; the trace starts here.
     int Connect() {
-        link().SearchInstruments();
+        std::vector<std::string> found;
+        link().SearchInstruments(found);
+        window.DeviceListReset();
+        for (const std::string& resource : found) window.DeviceListAdd(resource);
         window.DeviceListSelect(0);
-        const int code = link().ConnectDevice();
+        const int code = link().ConnectDevice(window.DeviceListText(255));
         first = seen = sim->calls().size();
         trace.clear();
         return code;
@@ -159,8 +180,9 @@ class UpdateFixture : public ::testing::Test {
     // In the order of need: the core talks to the simulation, which reads the clock.
     RecordingWindow window;
     VirtualClock clock;
+    SimRunClock runClock{clock};  // for the engine's runs, which need no window
     std::unique_ptr<SimVisa> sim;
-    std::unique_ptr<Updater> core;
+    std::unique_ptr<UpdateDialog> core;
     FirmwareBuilder firmware;
     std::unique_ptr<TempFile> file;
     Trace trace;

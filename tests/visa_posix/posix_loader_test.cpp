@@ -77,8 +77,9 @@ TEST_F(VisaLoaderTest, MissingEntriesFailTheirCallsWithoutTouchingOutputs) {
 
     RecordingWindow window;
     InstrumentLink link(*visa, window, "0x0d3f", "0x1141");
-    EXPECT_EQ(link.SearchInstruments(), 0);
-    EXPECT_EQ(link.ConnectDevice(), 3);
+    std::vector<std::string> found;
+    EXPECT_EQ(link.SearchInstruments(found), 0);
+    EXPECT_EQ(link.ConnectDevice("USB0::x::INSTR"), 3);
 }
 
 // The ordinals under which visa32 exports each entry point, as the Windows binding asks.

@@ -87,9 +87,10 @@ TEST_F(InstalledVisaTest, WithoutLibraryEveryCallFailsAndNothingIsFound) {
     EXPECT_EQ(visa.boundCount(), 0);
 
     InstrumentLink link(visa, window, "0x0d3f", "0x1141");
-    EXPECT_EQ(link.SearchInstruments(), 0);
-    EXPECT_TRUE(window.devices.empty());
-    EXPECT_EQ(link.ConnectDevice(), 3);
+    std::vector<std::string> found{"left over"};
+    EXPECT_EQ(link.SearchInstruments(found), 0);
+    EXPECT_TRUE(found.empty());
+    EXPECT_EQ(link.ConnectDevice("USB0::x::INSTR"), 3);
     char buffer[kReplyMax + 1];
     uint32_t count = 0;
     EXPECT_EQ(link.WriteDevice("*IDN?\n", 6), VI_ERROR_LIBRARY_NFOUND);
@@ -117,15 +118,15 @@ TEST_F(InstalledVisaTest, NamesWinOverOrdinalsAndMissingEntriesFailSafely) {
     EXPECT_EQ(visa.boundCount(), 7);  // all but viSetAttribute
 
     InstrumentLink link(visa, window, "0x0d3f", "0x1141");
-    ASSERT_EQ(link.SearchInstruments(), 1);
-    window.DeviceListSelect(0);
+    std::vector<std::string> found;
+    ASSERT_EQ(link.SearchInstruments(found), 1);
     // viOpen is reached by its name, not by the decoy at ordinal 131.
     ViSession session = 0;
     EXPECT_NE(visa.viOpen(link.resourceManager(), "x", VI_NULL, 1000, &session), kDecoyStatus);
     EXPECT_EQ(session, 0x77u);
     // The timeout cannot be set: 3, with the session open.
     EXPECT_EQ(visa.viSetAttribute(session, VI_ATTR_TMO_VALUE, 5000), VI_ERROR_LIBRARY_NFOUND);
-    EXPECT_EQ(link.ConnectDevice(), 3);
+    EXPECT_EQ(link.ConnectDevice(found.front()), 3);
     EXPECT_EQ(link.instrumentSession(), 0x77u);
 
     // viRead has no name, only its ordinal.

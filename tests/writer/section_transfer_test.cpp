@@ -85,7 +85,7 @@ TEST(ComputeChecksum, SumsBigEndianWordsOverTheRangeRoundedUp) {
 TEST_F(SectionTransfer, SectionOf64KiBGoesInSixtyFiveWritesAndTwoSectorSteps) {
     Start();
     const ImageSection section = MakeSection(65536, 1);
-    EXPECT_EQ(WriteSection(link(), window, section, kMainRow), kOk);
+    EXPECT_EQ(WriteSection(link(), core->events(), section, kMainRow), kOk);
 
     EXPECT_EQ(Calls(), Join({kBeforeBytes,
                              Repeat({"write 1024", "sleep 25"}, 64),
@@ -111,7 +111,7 @@ TEST_F(SectionTransfer, SectionWithIdZeroLeavesOutItsLastEightBytes) {
     ImageSection section = MakeSection(131074, 0);
     // The sum reaches four bytes past those sent; zero there, the writer's sum agrees.
     std::fill_n(section.data.get() + 131072, 4, 0);
-    EXPECT_EQ(WriteSection(link(), window, section, kMainRow), kOk);
+    EXPECT_EQ(WriteSection(link(), core->events(), section, kMainRow), kOk);
 
     const Trace sector = Join({Repeat({"write 1024", "sleep 25"}, 64), {"pump"}});
     EXPECT_EQ(Calls(), Join({kBeforeBytes, sector, sector, kAfterBytes, FlashLines(2)}));
@@ -130,7 +130,7 @@ TEST_F(SectionTransfer, FlashProgressLinesStepTheBarAndChatterIsIgnored) {
         faults.push_back(SimFault::AtCall("viRead", nth++, "reply", line));
     Start(faults, 11);
 
-    EXPECT_EQ(WriteSection(link(), window, MakeSection(1000, 4), kMainRow), kOk);
+    EXPECT_EQ(WriteSection(link(), core->events(), MakeSection(1000, 4), kMainRow), kOk);
     EXPECT_EQ(window.StepCount(), 1 + 4);  // one sector sent, four progress lines
     EXPECT_EQ(window.Log(), kSuccessLog);
     EXPECT_EQ(sim->callsOf("viRead").size(), 19u);  // up to the final line, no further
@@ -141,7 +141,7 @@ TEST_F(SectionTransfer, WriterThatChattersForEverIsGivenUp) {
     for (int nth = 8; nth < 3000; ++nth)
         faults.push_back(SimFault::AtCall("viRead", nth, "reply", "BUSY"));
     Start(faults);
-    EXPECT_EQ(WriteSection(link(), window, MakeSection(64, 6), kMainRow), 4);
+    EXPECT_EQ(WriteSection(link(), core->events(), MakeSection(64, 6), kMainRow), 4);
     EXPECT_EQ(sim->calls().back().status, VI_SUCCESS);  // it stopped while the writer talked
 }
 
@@ -164,7 +164,7 @@ TEST_F(SectionTransfer, DamagedSectionIsRefusedBeforeAnythingIsSent) {
     Start();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(WriteSection(link(), window, c.section, kMainRow), 23);
+        EXPECT_EQ(WriteSection(link(), core->events(), c.section, kMainRow), 23);
     }
     EXPECT_EQ(Calls(), Trace{});
     EXPECT_TRUE(window.progress.empty());
@@ -174,10 +174,10 @@ TEST_F(SectionTransfer, DamagedSectionIsRefusedBeforeAnythingIsSent) {
 TEST_F(SectionTransfer, ChecksumRangeMayReachTheLastByteHeld) {
     // A length of 66 is summed up to offset 67; a flag-0 length of 71 up to the flag byte.
     Start();
-    EXPECT_EQ(WriteSection(link(), window, MakeSection(66, 1), kMainRow), kOk);
+    EXPECT_EQ(WriteSection(link(), core->events(), MakeSection(66, 1), kMainRow), kOk);
     ImageSection flagZero = MakeSection(66, 1, 0);
     flagZero.word1 = 71;
-    EXPECT_EQ(WriteSection(link(), window, flagZero, kMainRow), kOk);
+    EXPECT_EQ(WriteSection(link(), core->events(), flagZero, kMainRow), kOk);
     EXPECT_EQ(sim->violations(), Trace{});
 }
 
@@ -191,7 +191,7 @@ TEST_F(SectionTransfer, WholeFileLeavesEverySectionInFlashAndASecondWriteIsAlrea
     std::vector<const ImageSection*> sections;
     for (const ImageSection* s = info.sections; s; s = s->next) sections.push_back(s);
     auto write = [&](size_t i) {
-        return WriteSection(link(), window, *sections[i], ModelCatalogue[0].sections[i]);
+        return WriteSection(link(), core->events(), *sections[i], ModelCatalogue[0].sections[i]);
     };
     ASSERT_EQ(sections.size(), 6u);
     for (size_t i = 0; i < sections.size(); ++i) {
@@ -244,7 +244,7 @@ TEST_F(SectionTransfer, WriterRefusalAtEachStepGivesItsCodeAndNothingFollows) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.step) + " answered " + c.text);
         Start({SimFault::AtStep(1, c.step, c.text, c.action)});
-        EXPECT_EQ(WriteSection(link(), window, section, kMainRow), c.code);
+        EXPECT_EQ(WriteSection(link(), core->events(), section, kMainRow), c.code);
         EXPECT_EQ(window.Log(), c.log);
         EXPECT_EQ(sim->calls().back().op, "viRead");  // no frame after a refusal
         EXPECT_FALSE(FlashHolds(4 * kSimSectorSize, section.data.get(), section.bytesRead));

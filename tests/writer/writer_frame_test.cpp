@@ -41,12 +41,12 @@ Bytes Text(const std::string& text) {
 // sees them out of order but still answers each.
 TEST_F(WriterCommands, CommandsSendTheirFramePauseThenPayloadAndRead) {
     Start();
-    EXPECT_EQ(WriterReset(link(), window), kOk);
-    EXPECT_EQ(WriterLoad(link(), window, 65542), kOk);  // announces the size, waits for no answer
-    EXPECT_EQ(WriterSelectSection(link(), window, 0x1E), kOk);
-    EXPECT_EQ(WriterChecksumLength(link(), window, 0), kOk);
-    EXPECT_EQ(WriterChecksumLength(link(), window, 4294967295u), kOk);
-    EXPECT_EQ(WriterFlashWrite(link(), window), kOk);  // leaves the progress lines unread
+    EXPECT_EQ(WriterReset(link()), kOk);
+    EXPECT_EQ(WriterLoad(link(), 65542), kOk);  // announces the size, waits for no answer
+    EXPECT_EQ(WriterSelectSection(link(), 0x1E), kOk);
+    EXPECT_EQ(WriterChecksumLength(link(), 0), kOk);
+    EXPECT_EQ(WriterChecksumLength(link(), 4294967295u), kOk);
+    EXPECT_EQ(WriterFlashWrite(link()), kOk);  // leaves the progress lines unread
 
     const Trace payloadThenRead = {"frame 07", "sleep 10", "write 12", "read"};
     EXPECT_EQ(Calls(), Join({{"frame 0A", "sleep 10", "read", "frame 0C", "sleep 10", "frame 14",
@@ -75,10 +75,10 @@ TEST_F(WriterCommands, CommandsJudgeTheWritersAnswer) {
         bool textAlone;
     };
     const Command commands[] = {
-        {"reset", [&] { return WriterReset(link(), window); }, 6, true},
-        {"select", [&] { return WriterSelectSection(link(), window, 1); }, 12, false},
-        {"checksum length", [&] { return WriterChecksumLength(link(), window, 100); }, 13, false},
-        {"flash check", [&] { return WriterFlashCheck(link(), window); }, 15, false},
+        {"reset", [&] { return WriterReset(link()); }, 6, true},
+        {"select", [&] { return WriterSelectSection(link(), 1); }, 12, false},
+        {"checksum length", [&] { return WriterChecksumLength(link(), 100); }, 13, false},
+        {"flash check", [&] { return WriterFlashCheck(link()); }, 15, false},
     };
     enum Verdict { kAccepted, kRefused, kAcceptedAsText, kFailed };
     struct Answer {
@@ -124,7 +124,7 @@ TEST_F(WriterCommands, ChecksumReplyIsReadAsDecimalModulo2To32) {
         SCOPED_TRACE(c.reply);
         Start({SimFault::AtCall("viRead", 1, "reply", c.reply)});
         uint32_t checksum = 0xDEADBEEF;
-        EXPECT_EQ(WriterQueryChecksum(link(), window, &checksum), kOk);
+        EXPECT_EQ(WriterQueryChecksum(link(), &checksum), kOk);
         EXPECT_EQ(checksum, c.value);
     }
 }
@@ -133,8 +133,8 @@ TEST_F(WriterCommands, ChecksumOutputIsKeptWhenThereIsNoChecksum) {
     Start({SimFault::AtCall("viRead", 1, "reply", ""), SimFault::AtCall("viRead", 2, "timeout"),
            SimFault::AtCall("viWrite", 3, "fail")});
     uint32_t checksum = 0xDEADBEEF;
-    EXPECT_EQ(WriterQueryChecksum(link(), window, &checksum), 14);
-    EXPECT_EQ(WriterQueryChecksum(link(), window, &checksum), 4);  // silence
-    EXPECT_EQ(WriterQueryChecksum(link(), window, &checksum), 4);  // frame not written
+    EXPECT_EQ(WriterQueryChecksum(link(), &checksum), 14);
+    EXPECT_EQ(WriterQueryChecksum(link(), &checksum), 4);  // silence
+    EXPECT_EQ(WriterQueryChecksum(link(), &checksum), 4);  // frame not written
     EXPECT_EQ(checksum, 0xDEADBEEFu);
 }

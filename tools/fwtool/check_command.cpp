@@ -4,12 +4,12 @@
 #include <memory>
 #include <string>
 
+#include "base/result_messages.h"
 #include "commands.h"
 #include "firmware/file_stream.h"
 #include "firmware/firmware_info.h"
 #include "firmware/firmware_loader.h"
 #include "firmware/model_catalogue.h"
-#include "ui/error_table.h"
 
 namespace {
 

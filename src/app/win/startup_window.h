@@ -24,4 +24,5 @@ class StartupWindow : public WindowServices {
     bool OpenFileDialog(std::string&) override { return false; }
     void PumpMessages() override {}
     void Sleep(uint32_t ms) override;
+    uint64_t NowMs() override { return 0; }
 };

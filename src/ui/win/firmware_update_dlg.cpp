@@ -9,10 +9,9 @@
 
 #include "base/scope_exit.h"
 #include "firmware/model_catalogue.h"
+#include "os/os.h"
 #include "ui/control_ids.h"
 #include "ui/win/ansi_text.h"
-#include "ui/win/sleep_at_least.h"
-#include "ui/win/timer_resolution.h"
 
 namespace {
 
@@ -129,7 +128,7 @@ bool CFirmwareUpdateDlg::OnCommand(int id) {
         case IDC_UPDATE: {
             // Windows pauses end on timer ticks 15.6 ms apart unless asked otherwise: with a
             // 1 ms timer for this update only, the writer's pauses last what they should.
-            ScopedTimerResolution finerPauses;
+            os::TimerResolutionHold finerPauses;
             updater_->RunUpdate();
             return true;
         }
@@ -295,5 +294,9 @@ void CFirmwareUpdateDlg::PumpMessages() {
 }
 
 void CFirmwareUpdateDlg::Sleep(uint32_t ms) {
-    SleepAtLeast(ms);
+    os::SleepAtLeastMs(ms);
+}
+
+uint64_t CFirmwareUpdateDlg::NowMs() {
+    return os::MonotonicMs();
 }

@@ -1,14 +1,14 @@
 #pragma once
 // The program's only window: the modal dialog of template 102. It routes the buttons to
-// the updater and gives the core its window services over the real controls.
+// the dialog logic (ui/update_dialog.h) and gives it window services over the real controls.
 
 #include <optional>
 #include <string>
 
+#include "ui/update_dialog.h"
 #include "ui/win/html_help.h"
 #include "ui/win/win_handles.h"
 #include "ui/window_services.h"
-#include "update/updater.h"
 
 class VisaLibrary;
 
@@ -41,6 +41,7 @@ class CFirmwareUpdateDlg : public WindowServices {
     bool OpenFileDialog(std::string& path) override;
     void PumpMessages() override;
     void Sleep(uint32_t ms) override;
+    uint64_t NowMs() override;
 
   private:
     static INT_PTR CALLBACK StaticDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -62,5 +63,5 @@ class CFirmwareUpdateDlg : public WindowServices {
     UniqueFont browseFont_;
     UniqueFont logFont_;
     HtmlHelpLauncher help_;
-    std::optional<Updater> updater_;  // from construction to WM_DESTROY
+    std::optional<UpdateDialog> updater_;  // from construction to WM_DESTROY
 };

@@ -1,6 +1,6 @@
 #pragma once
 // What the instrument commands (list, update) get from their surroundings: main gives the
-// process's streams, terminal and VISA library; tests give captured streams, scripted
+// process's streams, terminal, clock and VISA library; tests give captured streams, scripted
 // answers, the simulated instrument and a virtual clock.
 
 #include <atomic>
@@ -9,8 +9,10 @@
 #include <string>
 
 #include "exit_status.h"
+#include "os/os.h"
 #include "output_stream.h"
 
+class RunClock;
 class VisaLibrary;
 
 struct CommandContext {
@@ -23,8 +25,7 @@ struct CommandContext {
     bool stdinIsTerminal = false;
     // One answer typed on the terminal; false when none can come (end of input, Ctrl+C).
     std::function<bool(std::string&)> readAnswer;
-    std::function<void(uint32_t)> sleep;  // at least as long as asked
-    std::function<uint64_t()> nowMs;
+    RunClock& clock;
     // Set by Ctrl+C; every run polls it.
     std::atomic<bool>& interrupted;
 };
@@ -41,6 +42,7 @@ class ProcessSurroundings {
 
   private:
     std::atomic<bool> interrupted_{false};
+    os::SystemClock clock_;
     OutputStream out_;
     OutputStream err_;
     CommandContext context_;

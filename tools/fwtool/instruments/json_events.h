@@ -7,10 +7,10 @@
 #include <mutex>
 #include <string>
 
+#include "fleet/fleet_events.h"
 #include "output_stream.h"
-#include "run_events.h"
 
-class JsonEvents : public RunEvents {
+class JsonEvents : public FleetEvents {
   public:
     JsonEvents(OutputStream& out, std::function<uint64_t()> nowMs)
         : out_(out), nowMs_(std::move(nowMs)) {}

@@ -2,43 +2,10 @@
 // "*IDN?\n".
 #include <CLI/CLI.hpp>
 
-#include "bus_search.h"
-#include "command_window.h"
-#include "firmware/model_catalogue.h"
-#include "instrument/identification.h"
-#include "instrument/instrument_link.h"
+#include "fleet/bus.h"
+#include "instrument/resource_name.h"
 #include "instrument_commands.h"
 #include "json_line.h"
-#include "ui/error_table.h"
-
-namespace {
-
-struct Listed {
-    std::string mode;  // "normal", "writer" or "unknown"
-    int code = kOk;    // the identification's failure, for "unknown"
-    std::string revisions;
-};
-
-Listed Identify(VisaLibrary& visa, const std::string& resource) {
-    std::string vid, pid;
-    BuiltInIds(vid, pid);
-    CommandWindow window(SerialField(resource), nullptr, [](uint32_t) {});
-    window.Choose(resource);
-    InstrumentLink link(visa, window, vid, pid);
-    Listed listed;
-    listed.code = link.ConnectDevice();
-    std::string reply;
-    if (listed.code == kOk) listed.code = IdentifyDevice(link, *FindModel("K4417F"), reply);
-    link.DisconnectDevice();
-    listed.mode = listed.code == kErrNotWriterMode ? "normal"
-                  : listed.code == kOk             ? "writer"
-                                                   : "unknown";
-    if (listed.mode != "unknown") listed.code = kOk;
-    listed.revisions = RevisionField(reply);
-    return listed;
-}
-
-}  // namespace
 
 int RunListCommand(CommandContext& context, const ListOptions& options) {
     return context.withVisa(options.visaPath, [&](VisaLibrary& visa) {
@@ -48,10 +15,10 @@ int RunListCommand(CommandContext& context, const ListOptions& options) {
             return kExitNoInstrument;
         }
         for (const std::string& resource : found) {
-            const Listed listed = Identify(visa, resource);
+            const InstrumentState listed = IdentifyInstrument(visa, resource);
             if (options.json) {
                 nlohmann::json line{{"resource", resource},
-                                    {"serial", SerialField(resource)},
+                                    {"serial", SerialFromResource(resource)},
                                     {"mode", listed.mode},
                                     {"revisions", listed.revisions}};
                 if (listed.mode == "unknown") line["code"] = listed.code;
@@ -60,8 +27,8 @@ int RunListCommand(CommandContext& context, const ListOptions& options) {
                 const std::string mode = listed.mode == "unknown"
                                              ? "unknown(" + std::to_string(listed.code) + ")"
                                              : listed.mode;
-                context.out.WriteLine(resource + "  " + SerialField(resource) + "  " + mode + "  " +
-                                      listed.revisions);
+                context.out.WriteLine(resource + "  " + SerialFromResource(resource) + "  " + mode +
+                                      "  " + listed.revisions);
             }
         }
         return 0;

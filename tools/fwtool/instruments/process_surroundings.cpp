@@ -1,7 +1,6 @@
 #include <cstdio>
 
 #include "command_context.h"
-#include "platform.h"
 #include "visa/visa_loader.h"
 
 namespace {
@@ -21,16 +20,15 @@ int WithLoadedVisa(OutputStream& err, const std::string& path,
 
 ProcessSurroundings::ProcessSurroundings()
     : out_(stdout, false),
-      err_(stderr, StderrIsTerminal()),
+      err_(stderr, os::StderrIsTerminal()),
       context_{out_,
                err_,
                [this](const std::string& path, const std::function<int(VisaLibrary&)>& body) {
                    return WithLoadedVisa(err_, path, body);
                },
-               StdinIsTerminal(),
-               ReadTerminalLine,
-               SleepAtLeastMs,
-               MonotonicMs,
+               os::StdinIsTerminal(),
+               os::ReadTerminalLine,
+               clock_,
                interrupted_} {
-    SetInterruptFlag(interrupted_);
+    os::WatchStopSignals(interrupted_);
 }

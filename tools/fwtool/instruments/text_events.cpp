@@ -3,16 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "ui/error_table.h"
-
-namespace {
-constexpr char kDryRunPassed[] = "Dry run: the update would go ahead.";
-}
-
-std::string EndMessage(const RunEnd& end) {
-    if (end.code == kOk && end.dryRun) return kDryRunPassed;
-    return end.code >= 0 && end.code < kErrorCount ? kErrorTable[end.code].message : "";
-}
+#include "base/result_code.h"
 
 TextEvents::TextEvents(OutputStream& out, OutputStream& err, std::vector<std::string> serials,
                        std::function<uint64_t()> nowMs)
@@ -69,7 +60,7 @@ void TextEvents::Progress(const std::string& serial, int section, int sections, 
 void TextEvents::End(const RunEnd& end) {
     std::string line;
     if (end.code == kOk)
-        line = end.dryRun ? kDryRunPassed : "Completed: cycle the power of the K4417F.";
+        line = end.dryRun ? EndMessage(end) : "Completed: cycle the power of the K4417F.";
     else
         line = "Error number: " + std::to_string(end.code) +
                (EndMessage(end).empty() ? "" : ": " + EndMessage(end));

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "fleet/fleet_events.h"
 #include "output_stream.h"
-#include "run_events.h"
 
-class TextEvents : public RunEvents {
+class TextEvents : public FleetEvents {
   public:
     // `serials`: the instruments in display order; prefixes when there are several.
     TextEvents(OutputStream& out, OutputStream& err, std::vector<std::string> serials,

@@ -2,20 +2,19 @@
 // at once (one thread each), with a distinct exit status, text or JSON output and a report.
 #include <CLI/CLI.hpp>
 #include <memory>
-#include <thread>
 
-#include "bus_search.h"
+#include "base/ascii.h"
+#include "base/result_messages.h"
 #include "commands.h"
-#include "firmware/file_stream.h"
-#include "firmware/firmware_info.h"
-#include "firmware/firmware_loader.h"
+#include "fleet/batch_run.h"
+#include "fleet/bus.h"
+#include "fleet/choice.h"
+#include "fleet/firmware_image.h"
+#include "instrument/resource_name.h"
 #include "instrument_commands.h"
-#include "instrument_run.h"
 #include "json_events.h"
 #include "json_line.h"
-#include "platform.h"
 #include "text_events.h"
-#include "ui/error_table.h"
 
 namespace {
 
@@ -29,23 +28,23 @@ bool Confirmed(CommandContext& context, const std::vector<std::string>& chosen,
                const UpdateOptions& options, const FirmwareInfo& firmware) {
     std::string serials;
     for (const std::string& resource : chosen)
-        serials += (serials.empty() ? "" : ", ") + SerialField(resource);
+        serials += (serials.empty() ? "" : ", ") + SerialFromResource(resource);
     context.err.Write(std::string("Update ") + firmware.ModelName + " SN:" + serials + " with " +
                       options.file + " (revision " + firmware.ImageRev + ")? [y/N] ");
     std::string answer;
     if (!context.readAnswer(answer)) return false;
-    for (char& c : answer) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    answer = LowerCaseAscii(answer);
     return answer == "y" || answer == "yes";
 }
 
 std::string ReportLine(const RunEnd& end, const UpdateOptions& options,
-                       const FirmwareInfo& firmware, const std::string& revisions) {
-    return JsonLine({{"time", UtcTimestamp()},
+                       const FirmwareInfo& firmware) {
+    return JsonLine({{"time", os::UtcTimestamp()},
                      {"serial", end.serial},
                      {"resource", end.resource},
                      {"file", options.file},
                      {"imageRev", firmware.ImageRev},
-                     {"revisions", revisions},
+                     {"revisions", end.revisions},
                      {"code", end.code},
                      {"message", EndMessage(end)},
                      {"seconds", end.seconds},
@@ -53,24 +52,40 @@ std::string ReportLine(const RunEnd& end, const UpdateOptions& options,
            "\n";
 }
 
-// Every chosen instrument at once, each on its own thread; the ends in the order chosen.
-std::vector<RunEnd> RunAll(CommandContext& context, VisaLibrary& visa, RunEvents& events,
-                           const std::vector<std::string>& chosen, const UpdateOptions& options,
-                           const FirmwareInfo& firmware, AppendFile& report) {
-    const InstrumentRunSetup setup{options.file,  visa,          events,
-                                   context.sleep, context.nowMs, &context.interrupted,
-                                   options.dryRun};
-    std::vector<RunEnd> ends(chosen.size());
-    std::vector<std::thread> threads;
-    for (size_t i = 0; i < chosen.size(); ++i)
-        threads.emplace_back([&, i] {
-            std::string revisions;
-            ends[i] = RunInstrument(setup, chosen[i], revisions);
-            events.End(ends[i]);
-            if (report.IsOpen()) report.Append(ReportLine(ends[i], options, firmware, revisions));
-        });
-    for (std::thread& thread : threads) thread.join();
-    return ends;
+// The output's events, and after each end its report line.
+class ReportedEvents : public FleetEvents {
+  public:
+    ReportedEvents(FleetEvents& shown, os::AppendFile& report, const UpdateOptions& options,
+                   const FirmwareInfo& firmware)
+        : shown_(shown), report_(report), options_(options), firmware_(firmware) {}
+    void Log(const std::string& serial, const std::string& line) override {
+        shown_.Log(serial, line);
+    }
+    void Progress(const std::string& serial, int section, int sections, int percent) override {
+        shown_.Progress(serial, section, sections, percent);
+    }
+    void End(const RunEnd& end) override {
+        shown_.End(end);
+        if (report_.IsOpen()) report_.Append(ReportLine(end, options_, firmware_));
+    }
+
+  private:
+    FleetEvents& shown_;
+    os::AppendFile& report_;
+    const UpdateOptions& options_;
+    const FirmwareInfo& firmware_;
+};
+
+int ChoiceStatus(Choice choice) {
+    switch (choice) {
+        case Choice::kChosen:
+            return kExitOk;
+        case Choice::kSerialNotFound:
+            return kExitSerialNotFound;
+        case Choice::kNoneChosen:
+            return kExitNoneChosen;
+    }
+    return kExitUsage;
 }
 
 }  // namespace
@@ -78,22 +93,23 @@ std::vector<RunEnd> RunAll(CommandContext& context, VisaLibrary& visa, RunEvents
 int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
     const bool asks = !options.yes && !options.dryRun;
     if (options.json && asks) return Usage(context, "--json never asks: it needs --yes");
-    AppendFile report;
+    os::AppendFile report;
     if (!options.reportPath.empty() && !report.Open(options.reportPath))
         return Usage(context, "cannot open the report '" + options.reportPath + "'");
 
-    FirmwareInfo firmware;
-    const ModelRecord* model = nullptr;
-    FileStream file = OpenFirmwareFile(options.file);
-    if (!file.IsOpen()) {
+    // Parsed once: every run writes this image, whatever becomes of the file meanwhile.
+    FirmwareImage image;
+    const int loaded = LoadFirmwareImage(options.file, image);
+    if (loaded == kImageNotOpened) {
         context.err.WriteLine(options.file + ": error 125: cannot open the file");
         return kExitUsage;
     }
-    if (int code = ParseAndValidate(file, firmware, model); code != kOk) {
-        context.err.WriteLine(options.file + ": error " + std::to_string(code) + ": " +
-                              kErrorTable[code].message);
-        return code;
+    if (loaded != kOk) {
+        context.err.WriteLine(options.file + ": error " + std::to_string(loaded) + ": " +
+                              ResultMessage(loaded));
+        return loaded;
     }
+    const FirmwareInfo& firmware = image.info;
 
     return context.withVisa(options.visaPath, [&](VisaLibrary& visa) {
         const std::vector<std::string> found = SearchBus(visa);
@@ -103,34 +119,39 @@ int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
         }
         std::vector<std::string> chosen;
         std::string problem;
-        if (int status = ChooseInstruments(found, options.serials, options.all, chosen, problem)) {
-            context.err.WriteLine(status == kExitSerialNotFound
+        const Choice choice =
+            ChooseInstruments(found, options.serials, options.all, chosen, problem);
+        if (choice != Choice::kChosen) {
+            context.err.WriteLine(choice == Choice::kSerialNotFound
                                       ? "fwtool update: not on the bus:" + problem
                                       : "fwtool update: several instruments, choose with "
                                         "--serial or --all:" +
                                             problem);
-            return status;
+            return ChoiceStatus(choice);
         }
         if (asks && !context.stdinIsTerminal)
             return Usage(context, "standard input is not a terminal: --yes is needed");
         if (asks && !Confirmed(context, chosen, options, firmware)) {
             if (context.interrupted) return kExitInterrupted;
-            context.err.WriteLine(kErrorTable[kErrCancelled].message);
+            context.err.WriteLine(ResultMessage(kErrCancelled));
             return static_cast<int>(kErrCancelled);
         }
         if (context.interrupted) return kExitInterrupted;
 
         std::vector<std::string> serials;
-        for (const std::string& resource : chosen) serials.push_back(SerialField(resource));
-        std::unique_ptr<RunEvents> events;
+        for (const std::string& resource : chosen) serials.push_back(SerialFromResource(resource));
+        auto nowMs = [&context] { return context.clock.NowMs(); };
+        std::unique_ptr<FleetEvents> shown;
         if (options.json)
-            events = std::make_unique<JsonEvents>(context.out, context.nowMs);
+            shown = std::make_unique<JsonEvents>(context.out, nowMs);
         else
-            events = std::make_unique<TextEvents>(context.out, context.err, serials, context.nowMs);
-        TimerResolutionHold finePauses;
-        const std::vector<RunEnd> ends =
-            RunAll(context, visa, *events, chosen, options, firmware, report);
-        if (!options.json && ends.size() > 1) static_cast<TextEvents&>(*events).Summary(ends);
+            shown = std::make_unique<TextEvents>(context.out, context.err, serials, nowMs);
+        ReportedEvents events(*shown, report, options, firmware);
+        os::TimerResolutionHold finePauses;
+        const BatchSetup setup{visa,          image, events, context.clock, &context.interrupted,
+                               options.dryRun};
+        const std::vector<RunEnd> ends = RunBatch(setup, chosen);
+        if (!options.json && ends.size() > 1) static_cast<TextEvents&>(*shown).Summary(ends);
 
         if (context.interrupted) return kExitInterrupted;
         for (const RunEnd& end : ends)

@@ -1,24 +1,22 @@
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
+#include "os/win/os_windows.h"
 
-#include <chrono>
 #include <cstdio>
 #include <ctime>
 
-#include "base/unique_handle.h"
-#include "platform.h"
-#include "ui/win/sleep_at_least.h"
-#include "ui/win/timer_resolution.h"
+#include "base/win_handle.h"
+#include "os/os.h"
+#include "os/win/sleep_at_least.h"
+#include "os/win/timer_resolution.h"
 
+namespace os {
 namespace {
 
 // The console control handler reaches no object but through static storage.
-std::atomic<bool>* interruptFlag = nullptr;
+std::atomic<bool>* stopFlag = nullptr;
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    if (interruptFlag) interruptFlag->store(true);
+    if (stopFlag) stopFlag->store(true);
     return TRUE;
 }
 
@@ -26,13 +24,6 @@ bool IsConsole(DWORD which) {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(which), &mode) != 0;
 }
-
-struct FileTraits {
-    using type = HANDLE;
-    static type invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(type h) noexcept { CloseHandle(h); }
-};
-using UniqueFile = UniqueHandle<FileTraits>;
 
 }  // namespace
 
@@ -49,8 +40,8 @@ bool StderrIsTerminal() {
     return true;
 }
 
-void SetInterruptFlag(std::atomic<bool>& flag) {
-    interruptFlag = &flag;
+void WatchStopSignals(std::atomic<bool>& flag) {
+    stopFlag = &flag;
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
@@ -60,7 +51,7 @@ bool ReadTerminalLine(std::string& line) {
     if (!std::fgets(buffer, sizeof buffer, stdin)) return false;
     line = buffer;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    return !(interruptFlag && interruptFlag->load());
+    return !(stopFlag && stopFlag->load());
 }
 
 void SleepAtLeastMs(uint32_t ms) {
@@ -87,7 +78,7 @@ TimerResolutionHold::TimerResolutionHold() : impl_(std::make_unique<Impl>()) {}
 TimerResolutionHold::~TimerResolutionHold() = default;
 
 struct AppendFile::Impl {
-    UniqueFile file;
+    UniqueWinHandle file;
 };
 AppendFile::AppendFile() : impl_(std::make_unique<Impl>()) {}
 AppendFile::~AppendFile() = default;
@@ -110,4 +101,5 @@ bool AppendFile::Append(const std::string& text) {
                      nullptr) &&
            written == text.size();
 }
-#endif
+
+}  // namespace os

@@ -1,6 +1,7 @@
 #pragma once
-// What the runs tell the person or the script behind the command line. Two forms: text
-// (text_events.cpp) and JSON lines (json_events.cpp). Called from every run's thread.
+// What the engine's runs tell their front end, one instrument among several: completed log
+// lines, progress in percent of the current section, and each run's end. Called from every
+// run's thread; the command line prints them as text or JSON lines.
 
 #include <cstdint>
 #include <string>
@@ -11,15 +12,19 @@ struct RunEnd {
     int code = 0;
     double seconds = 0;
     bool dryRun = false;
+    // The revision field of the instrument's first identification reply, as it came
+    // (empty when there was none).
+    std::string revisions;
 };
 
-class RunEvents {
+class FleetEvents {
   public:
-    virtual ~RunEvents() = default;
+    virtual ~FleetEvents() = default;
     // A completed log line of the instrument's run.
     virtual void Log(const std::string& serial, const std::string& line) = 0;
     // Section `section` of `sections` is at `percent`.
     virtual void Progress(const std::string& serial, int section, int sections, int percent) = 0;
+    // The run has ended and its sessions are closed.
     virtual void End(const RunEnd& end) = 0;
 };
 

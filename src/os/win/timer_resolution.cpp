@@ -1,4 +1,4 @@
-#include "ui/win/timer_resolution.h"
+#include "os/win/timer_resolution.h"
 
 namespace {
 

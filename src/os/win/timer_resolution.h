@@ -3,7 +3,8 @@
 // timer, 15.6 ms apart by default: Sleep(25) then lasts about 31 ms and Sleep(10) about
 // 16 ms, which over a whole update adds a quarter to the instrument's own pace.
 
-#include "ui/win/win_handles.h"
+#include "base/module_handle.h"
+#include "os/win/os_windows.h"
 
 // Asks for a 1 ms system timer while it lives (timeBeginPeriod) and gives the request back
 // when it ends (timeEndPeriod). winmm is loaded from the system directory; without it,

@@ -1,6 +1,6 @@
-#include "ui/win/sleep_at_least.h"
+#include "os/win/sleep_at_least.h"
 
-#include "ui/win/win_api.h"
+#include "os/win/os_windows.h"
 
 void SleepAtLeast(uint32_t ms) {
     LARGE_INTEGER frequency, start, now;

@@ -1,8 +1,35 @@
-#include "ui/error_table.h"
+#pragma once
+// What the operator is told for each result code (base/result_code.h): the row at a code's
+// index gives the message and whether a message box shows it. Beside it, the message box
+// styles and answers, with the values Windows gives them.
+
+#include <cstdint>
+
+#include "base/result_code.h"
+
+enum : unsigned {
+    kMbOk = 0x00000000u,
+    kMbYesNo = 0x00000004u,
+    kMbIconHand = 0x00000010u,  // the error icon
+    kMbIconQuestion = 0x00000020u,
+    kMbIconInformation = 0x00000040u,
+};
+enum : int {
+    kIdOk = 1,
+    kIdCancel = 2,
+    kIdYes = 6,
+    kIdNo = 7,
+};
+
+struct ErrorEntry {
+    char message[64];
+    int32_t showBox;
+};
+
+constexpr int kErrorCount = kResultCodeCount;
 
 // Indexed by code.
-
-const ErrorEntry kErrorTable[kErrorCount] = {
+inline constexpr ErrorEntry kErrorTable[kErrorCount] = {
     {"Update is complete.", 1},                                              // 0
     {"Update is not complete.", 1},                                          // 1
     {"Update cancel.", 0},                                                   // 2
@@ -39,3 +66,8 @@ const ErrorEntry kErrorTable[kErrorCount] = {
     {"The utility is not compatible with this firmware revision file.", 1},  // 33
     {"", 0},                                                                 // 34
 };
+
+// The code's message, empty for a code outside the table.
+inline const char* ResultMessage(int code) {
+    return code >= 0 && code < kErrorCount ? kErrorTable[code].message : "";
+}

@@ -1,31 +1,23 @@
-#ifndef _WIN32
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <ctime>
 #include <thread>
 
-#include "base/unique_handle.h"
-#include "platform.h"
+#include "base/unique_fd.h"
+#include "os/os.h"
 
+namespace os {
 namespace {
 
 // A signal handler reaches no object but through static storage: the one flag it sets.
-std::atomic<bool>* interruptFlag = nullptr;
+std::atomic<bool>* stopFlag = nullptr;
 
-void OnInterrupt(int) {
-    if (interruptFlag) interruptFlag->store(true);
+void OnStopSignal(int) {
+    if (stopFlag) stopFlag->store(true);
 }
-
-struct FdTraits {
-    using type = int;
-    static type invalid() noexcept { return -1; }
-    static void close(type fd) noexcept { ::close(fd); }
-};
-using UniqueFd = UniqueHandle<FdTraits>;
 
 }  // namespace
 
@@ -36,10 +28,10 @@ bool StderrIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }
 
-void SetInterruptFlag(std::atomic<bool>& flag) {
-    interruptFlag = &flag;
+void WatchStopSignals(std::atomic<bool>& flag) {
+    stopFlag = &flag;
     struct sigaction action = {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: a read of the terminal returns on Ctrl+C
     sigaction(SIGINT, &action, nullptr);
@@ -54,7 +46,7 @@ bool ReadTerminalLine(std::string& line) {
         if (c == '\n') break;
         if (c != '\r') line.push_back(c);
     }
-    return !(interruptFlag && interruptFlag->load());
+    return !(stopFlag && stopFlag->load());
 }
 
 void SleepAtLeastMs(uint32_t ms) {
@@ -98,4 +90,5 @@ bool AppendFile::Append(const std::string& text) {
     return IsOpen() &&
            ::write(impl_->fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
 }
-#endif
+
+}  // namespace os

@@ -1,0 +1,18 @@
+#pragma once
+// Which of the instruments found a run takes.
+
+#include <string>
+#include <vector>
+
+enum class Choice {
+    kChosen,          // `chosen` holds the instruments
+    kSerialNotFound,  // a serial asked for is not on the bus
+    kNoneChosen,      // several instruments, and neither serials nor all
+};
+
+// The instruments a run takes from `found`: those of `serials` (letter case ignored, each
+// once, in the order asked), all with `all`, else the only one. Unless kChosen, `problem`
+// names the serials concerned, each after a blank.
+Choice ChooseInstruments(const std::vector<std::string>& found,
+                         const std::vector<std::string>& serials, bool all,
+                         std::vector<std::string>& chosen, std::string& problem);

@@ -1,0 +1,10 @@
+#include "fleet/firmware_image.h"
+
+#include "firmware/file_stream.h"
+#include "firmware/firmware_loader.h"
+
+int LoadFirmwareImage(const std::string& path, FirmwareImage& image) {
+    FileStream file = OpenFirmwareFile(path);  // closed once parsed: nothing reads it again
+    if (!file.IsOpen()) return kImageNotOpened;
+    return ParseAndValidate(file, image.info, image.model);
+}

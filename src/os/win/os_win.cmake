@@ -1,0 +1,4 @@
+# The Windows operating-system layer (os/os.h); winmm is loaded at run time.
+file(GLOB FWU_OS_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+add_library(fw_os STATIC ${FWU_OS_WIN_SOURCES})
+target_link_libraries(fw_os PUBLIC fw_base_win kernel32)
