@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <bitset>
-#include <cctype>
 #include <vector>
+
+#include "base/ascii.h"
 
 namespace {
 
@@ -14,8 +15,8 @@ struct Atom {
 
 void AcceptBothCases(std::bitset<256>& set, unsigned char c) {
     set.set(c);
-    set.set(static_cast<unsigned char>(std::tolower(c)));
-    set.set(static_cast<unsigned char>(std::toupper(c)));
+    set.set(static_cast<unsigned char>(LowerAscii(static_cast<char>(c))));
+    set.set(static_cast<unsigned char>(UpperAscii(static_cast<char>(c))));
 }
 
 // Reads a class starting after its '['; `at` ends after the closing ']'.

@@ -1,7 +1,8 @@
 #include "sim_instrument.h"
 
-#include <cctype>
 #include <cstdio>
+
+#include "base/ascii.h"
 
 namespace {
 
@@ -129,8 +130,7 @@ std::string SimInstrument::TakeReply(size_t max, bool* rest) {
         front.erase(0, max);
     else
         replies_.pop_front();
-    if (setup_.lowerCaseReplies)
-        for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (setup_.lowerCaseReplies) out = LowerCaseAscii(out);
     return out;
 }
 

@@ -1,10 +1,10 @@
 #include "sim_visa.h"
 
-#include <cctype>
 #include <cstring>
 #include <map>
 #include <mutex>
 
+#include "base/ascii.h"
 #include "resource_matcher.h"
 #include "sim_instrument.h"
 
@@ -14,12 +14,7 @@ constexpr ViStatus kWarnNullObject = 0x3FFF0082;  // viClose of session 0
 constexpr uint32_t kDefaultTimeoutMs = 2000;
 
 bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return EqualIgnoringCase(a, b);
 }
 
 void CopyDescription(const std::string& name, ViChar* desc) {

@@ -1,8 +1,9 @@
 #include "sim_writer.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
+
+#include "base/ascii.h"
 
 namespace {
 
@@ -40,8 +41,7 @@ std::string Hex(uint32_t value) {
 }
 
 bool StartsWithOk(const std::string& text) {
-    return text.size() >= 2 && std::toupper(static_cast<unsigned char>(text[0])) == 'O' &&
-           std::toupper(static_cast<unsigned char>(text[1])) == 'K';
+    return StartsWithIgnoringCase(text, "OK");
 }
 
 }  // namespace

@@ -38,3 +38,8 @@ add_test(NAME fwtool_update_through_simulator_library
                  $<TARGET_FILE:fwtool> $<TARGET_FILE:fwsim_visa_so> ${FWTOOL_DIR})
 set_tests_properties(fwtool_update_through_simulator_library PROPERTIES
                      FIXTURES_REQUIRED fwtool_sample TIMEOUT 120)
+
+# What the compiler does not check: one place folds letter case, the procedure knows no
+# window, fwtool leaves threads and VISA calls to the engine.
+add_test(NAME source_rules
+         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/native/source_rules.sh ${PROJECT_SOURCE_DIR})

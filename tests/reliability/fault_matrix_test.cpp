@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -16,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ascii.h"
 #include "base/result_messages.h"
 #include "firmware/model_catalogue.h"
 #include "instrument/instrument_link.h"
@@ -39,7 +39,9 @@ struct Cell {
     std::string step;  // where, for the report
     std::string kind;  // which fault
     SimFault fault;
-    int code;  // kCompletes, kNoInstrument or the code the operator must get
+    // kCompletes, kNoInstrument or the error number the operator must read, written as the
+    // number itself: a code that changed its number would fail here.
+    int code;
     After after;
 };
 
@@ -51,13 +53,13 @@ bool IsFrame(const SimCall& call) {
 
 std::string Printable(const std::string& text) {
     std::string out;
-    for (char c : text) out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+    for (char c : text)
+        out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '\0' ? "\\0" : std::string(1, c);
     return out;
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
+std::string Lower(const std::string& text) {
+    return LowerCaseAscii(text);
 }
 
 // The fault `action` at exactly this call of the clean run.
@@ -72,31 +74,41 @@ std::string MatrixFile() {
     return ValidK4417F(file).Bytes();
 }
 
-// The reply a writer step is waiting for, and the codes of its refusals.
+// The reply a writer step is waiting for, and what it makes of other texts: an error number,
+// or kCompletes for one it accepts.
 struct ReplyStep {
     std::string name;
-    std::vector<std::pair<std::string, int>> refusals;  // reply text, code
+    std::vector<std::pair<std::string, int>> answers;  // reply text, code
 };
+
+// Every command but the reset wants exactly the two bytes "OK"; the reset judges the text
+// alone, up to its first zero byte.
+std::vector<std::pair<std::string, int>> OkRefusals(int code, bool textAlone = false) {
+    return {{"NG", code},
+            {"OKAY", code},
+            {"OK!", code},
+            {"O", code},
+            {"", code},
+            {"OK\r\n", code},
+            {std::string("OK\0XY", 5), textAlone ? kCompletes : code}};
+}
 
 ReplyStep ReplyAfter(uint8_t frame, bool dataSent) {
     switch (frame) {
         case WCMD_RESET:
-            return {"reset reply", {{"NG", kErrResetReply}, {"OKAY", kErrResetReply}}};
+            return {"reset reply", OkRefusals(6, true)};
         case WCMD_LOAD:
-            return {dataSent ? "loaded-bytes reply" : "load reply",
-                    {{"NG", kErrEndLoadReply}, {"OK\r\n", kErrEndLoadReply}}};
+            return {dataSent ? "loaded-bytes reply" : "load reply", OkRefusals(11)};
         case WCMD_END_LOAD:
-            return {"end-load reply", {{"NG", kErrEndLoadReply}, {"OK\r\n", kErrEndLoadReply}}};
+            return {"end-load reply", OkRefusals(11)};
         case WCMD_SELECT_SECTION:
-            return {"select reply", {{"NG", kErrSelectReply}, {"OK\r\n", kErrSelectReply}}};
+            return {"select reply", OkRefusals(12)};
         case WCMD_CHECKSUM_LENGTH:
-            return {"checksum-length reply",
-                    {{"NG", kErrChecksumLengthReply}, {"O", kErrChecksumLengthReply}}};
+            return {"checksum-length reply", OkRefusals(13)};
         case WCMD_QUERY_CHECKSUM:
-            return {"checksum reply", {{"", kErrChecksumEmpty}, {"1", kErrNotComplete}}};
+            return {"checksum reply", {{"", 14}, {"1", 1}}};
         case WCMD_FLASH_CHECK:
-            return {"flash-check reply",
-                    {{"NG", kErrFlashCheckReply}, {"OKK", kErrFlashCheckReply}}};
+            return {"flash-check reply", OkRefusals(15)};
         default:
             return {"unexpected reply", {}};
     }
@@ -143,53 +155,52 @@ std::vector<Cell> BuildMatrix(const std::vector<SimCall>& clean) {
         } else if (call.op == "viOpen") {
             ++opens;
             const std::string step = opens == 1 ? "open" : "reopen in writer mode";
-            add(step, "failed open", CallFault(call, "fail"), kErrConnect, After::kOnlyClose);
-            add(step, "open timeout", CallFault(call, "timeout"), kErrConnect, After::kOnlyClose);
+            add(step, "failed open", CallFault(call, "fail"), 3, After::kOnlyClose);
+            add(step, "open timeout", CallFault(call, "timeout"), 3, After::kOnlyClose);
         } else if (call.op == "viSetAttribute") {
             ++attributes;
             add(attributes == 1 ? "timeout setting" : "timeout setting after reopen",
-                "failed attribute", CallFault(call, "fail"), kErrConnect, After::kOnlyClose);
+                "failed attribute", CallFault(call, "fail"), 3, After::kOnlyClose);
         } else if (call.op == "viWrite" && text == "*IDN?\n") {
             ++identifications;
             if (identifications == 1)
-                failWrite(call, "first identification query", kErrNotWriterMode,
-                          After::kSecondIdentification);
+                failWrite(call, "first identification query", 5, After::kSecondIdentification);
             else
-                failWrite(call, "second identification query", kErrIo, After::kOnlyClose);
+                failWrite(call, "second identification query", 4, After::kOnlyClose);
         } else if (call.op == "viRead" && identifications == 1 && section == 0) {
             const std::string step = "first identification reply";
-            failRead(call, step, kErrNotWriterMode, After::kSecondIdentification);
-            add(step, "reply without fields", CallFault(call, "reply", ",,,"), kErrNotWriterMode,
+            failRead(call, step, 5, After::kSecondIdentification);
+            add(step, "reply without fields", CallFault(call, "reply", ",,,"), 5,
                 After::kSecondIdentification);
         } else if (call.op == "viWrite" && text == "SYST:UPDATE COUNTER\n") {
-            failWrite(call, "switch to writer", kErrIo, After::kOnlyClose);
+            failWrite(call, "switch to writer", 4, After::kOnlyClose);
         } else if (call.op == "viRead" && section == 0) {
             const std::string step = "second identification reply";
-            failRead(call, step, kErrIo, After::kOnlyClose);
+            failRead(call, step, 4, After::kOnlyClose);
             add(step, "normal firmware answers",
-                CallFault(call, "reply", "ZENTROVA CORP.,K4417F,TW00012345,0100\n"),
-                kErrNotWriterMode, After::kOnlyClose);
-            add(step, "reply without fields", CallFault(call, "reply", ",,,"), kErrNoIdentityField,
+                CallFault(call, "reply", "ZENTROVA CORP.,K4417F,TW00012345,0100\n"), 5,
                 After::kOnlyClose);
-            add(step, "fewer than three commas", CallFault(call, "reply", "WRITER,K4417F\n"),
-                kErrNoRevision, After::kOnlyClose);
+            add(step, "reply without fields", CallFault(call, "reply", ",,,"), 7,
+                After::kOnlyClose);
+            add(step, "fewer than three commas", CallFault(call, "reply", "WRITER,K4417F\n"), 21,
+                After::kOnlyClose);
             add(step, "instrument newer than the file",
-                CallFault(call, "reply", "WRITER,K4417F,TW1," + std::string(22, '~') + "\n"),
-                kErrInstrumentNewerThanFile, After::kOnlyClose);
+                CallFault(call, "reply", "WRITER,K4417F,TW1," + std::string(22, '~') + "\n"), 22,
+                After::kOnlyClose);
         } else if (call.op == "viWrite" && IsFrame(call)) {
             frame = call.bytes[5];
             if (frame == WCMD_RESET) ++section;
             dataSent = false;
             char name[32];
             std::snprintf(name, sizeof name, "frame 0x%02X", frame);
-            failWrite(call, "section " + std::to_string(section) + " " + name, kErrIo,
+            failWrite(call, "section " + std::to_string(section) + " " + name, 4,
                       After::kOnlyClose);
         } else if (call.op == "viWrite") {
             // What follows a frame: the section id, the checksum length or section bytes.
             const std::string what = frame == WCMD_SELECT_SECTION    ? "section id"
                                      : frame == WCMD_CHECKSUM_LENGTH ? "checksum length payload"
                                                                      : "section bytes";
-            failWrite(call, at + what, kErrIo, After::kOnlyClose);
+            failWrite(call, at + what, 4, After::kOnlyClose);
             dataSent = true;
         } else if (call.op == "viRead" && frame == WCMD_FLASH_WRITE) {
             // The writer's lines after the flash write.
@@ -197,19 +208,22 @@ std::vector<Cell> BuildMatrix(const std::vector<SimCall>& clean) {
             const std::string step = at + (line == "ERAS"   ? "erase progress line"
                                            : line == "PROG" ? "program progress line"
                                                             : "final line");
-            failRead(call, step, kErrIo, After::kOnlyClose);
-            add(step, "erase failed", CallFault(call, "reply", "ERASE NG"), kErrEraseNg,
+            failRead(call, step, 4, After::kOnlyClose);
+            add(step, "erase failed", CallFault(call, "reply", "ERASE NG"), 17, After::kOnlyClose);
+            add(step, "program failed", CallFault(call, "reply", "PROGRAM NG 0x20000"), 18,
                 After::kOnlyClose);
-            add(step, "program failed", CallFault(call, "reply", "PROGRAM NG"), kErrProgramNg,
-                After::kOnlyClose);
-            add(step, "already the latest", CallFault(call, "reply", "DATA IS THE LATEST UPDATE"),
-                kErrLatestUpdate, After::kOnlyClose);
+            // Only the first 23 characters decide, letter case ignored.
+            for (const char* latest : {"DATA IS THE LATEST UPDATE", "data is the latest upda",
+                                       "DATA IS THE LATEST UPDAXXX"})
+                add(step, "already the latest", CallFault(call, "reply", latest), 19,
+                    After::kOnlyClose);
         } else if (call.op == "viRead") {
             const ReplyStep reply = ReplyAfter(frame, dataSent);
-            failRead(call, at + reply.name, kErrIo, After::kOnlyClose);
-            for (const auto& [refusal, code] : reply.refusals)
-                add(at + reply.name, "refused \"" + Printable(refusal) + "\"",
-                    CallFault(call, "reply", refusal), code, After::kOnlyClose);
+            failRead(call, at + reply.name, 4, After::kOnlyClose);
+            for (const auto& [answer, code] : reply.answers)
+                add(at + reply.name, "answered \"" + Printable(answer) + "\"",
+                    CallFault(call, "reply", answer), code,
+                    code == kCompletes ? After::kAnything : After::kOnlyClose);
         }
         // viOpenDefaultRM and viClose do not talk to the instrument.
     }

@@ -1,7 +1,6 @@
 // fwtool pack: builds a firmware revision file from a header and payload files, filling
 // each section's length, id, flag and revision.
 #include <CLI/CLI.hpp>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ascii.h"
 #include "commands.h"
 #include "firmware/file_stream.h"
 #include "firmware/model_catalogue.h"
@@ -33,9 +33,8 @@ struct PackOptions {
     std::vector<std::string> sectionArgs;
 };
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
+std::string Lower(const std::string& s) {
+    return LowerCaseAscii(s);
 }
 
 // Region names compare without letter case, and '-' or '_' may stand for a blank.
@@ -153,7 +152,7 @@ bool CheckHeaderValues(const PackOptions& o, std::string& error) {
 }
 
 const ModelRecord* FindModelIgnoringCase(std::string name) {
-    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    UpperCaseAscii(name);
     return FindModel(name.c_str());
 }
 
