@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "base/result_code.h"
-#include "base/result_messages.h"
 #include "base/run_clock.h"
 #include "base/scope_exit.h"
 #include "firmware/model_catalogue.h"
@@ -18,8 +17,6 @@
 #include "update/updater.h"
 
 namespace {
-
-constexpr char kDryRunPassed[] = "Dry run: the update would go ahead.";
 
 // One run's events as lines and percentages for the front end.
 class RunLines : public UpdateObserver {
@@ -99,11 +96,6 @@ int DryRun(InstrumentLink& link, const FirmwareImage& image, const std::string& 
 }
 
 }  // namespace
-
-std::string EndMessage(const RunEnd& end) {
-    if (end.code == kOk && end.dryRun) return kDryRunPassed;
-    return ResultMessage(end.code);
-}
 
 RunEnd RunInstrument(const BatchSetup& setup, const std::string& resource) {
     RunEnd end;
