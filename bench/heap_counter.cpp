@@ -25,6 +25,8 @@ std::atomic<int64_t> g_peak{0};
 std::atomic<uint64_t> g_allocations{0};
 std::atomic<uint64_t> g_allocatedBytes{0};
 std::atomic<size_t> g_largest{0};
+std::atomic<int64_t> g_programLive{0};
+std::atomic<int64_t> g_programPeak{0};
 thread_local int t_excluded = 0;
 
 void Added(void* p) {
@@ -35,6 +37,11 @@ void Added(void* p) {
     while (live > peak && !g_peak.compare_exchange_weak(peak, live)) {
     }
     if (t_excluded > 0) return;
+    const int64_t own =
+        g_programLive.fetch_add(static_cast<int64_t>(size)) + static_cast<int64_t>(size);
+    int64_t ownPeak = g_programPeak.load();
+    while (own > ownPeak && !g_programPeak.compare_exchange_weak(ownPeak, own)) {
+    }
     g_allocations.fetch_add(1);
     g_allocatedBytes.fetch_add(size);
     size_t largest = g_largest.load();
@@ -43,7 +50,11 @@ void Added(void* p) {
 }
 
 void Removed(void* p) {
-    if (p) g_live.fetch_sub(static_cast<int64_t>(malloc_usable_size(p)));
+    if (!p) return;
+    const auto size = static_cast<int64_t>(malloc_usable_size(p));
+    g_live.fetch_sub(size);
+    // What a scope frees was, as a rule, allocated by the same side.
+    if (t_excluded == 0) g_programLive.fetch_sub(size);
 }
 
 }  // namespace
@@ -55,11 +66,14 @@ HeapCount ReadHeapCount() {
     c.allocations = g_allocations.load();
     c.allocatedBytes = g_allocatedBytes.load();
     c.largest = g_largest.load();
+    c.programLive = g_programLive.load();
+    c.programPeak = g_programPeak.load();
     return c;
 }
 
 void ResetHeapPeak() {
     g_peak.store(g_live.load());
+    g_programPeak.store(g_programLive.load());
     g_allocations.store(0);
     g_allocatedBytes.store(0);
     g_largest.store(0);
@@ -91,6 +105,7 @@ void* realloc(void* old, size_t size) {
     void* p = __libc_realloc(old, size);
     if (p || size == 0) {
         g_live.fetch_sub(static_cast<int64_t>(oldSize));
+        if (t_excluded == 0) g_programLive.fetch_sub(static_cast<int64_t>(oldSize));
         Added(p);
     }
     return p;

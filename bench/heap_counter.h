@@ -13,6 +13,10 @@ struct HeapCount {
     uint64_t allocations = 0;     // program allocations since the last ResetHeapPeak()
     uint64_t allocatedBytes = 0;  // their bytes
     size_t largest = 0;           // the largest of them
+    // The same two figures for the program alone: what is allocated and freed outside an
+    // ExcludeFromHeapCount scope.
+    int64_t programLive = 0;
+    int64_t programPeak = 0;
 };
 
 HeapCount ReadHeapCount();

@@ -1,5 +1,6 @@
 // fwtool update: the Update button's procedure from a script, on one instrument or on many
-// at once (one thread each), with a distinct exit status, text or JSON output and a report.
+// at once (the engine's batch run, one thread each), with a distinct exit status, text or JSON
+// output and a report.
 #include <CLI/CLI.hpp>
 #include <memory>
 
