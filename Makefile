@@ -4,7 +4,7 @@ NATIVE  := $(BUILD)/native
 WIN     := $(BUILD)/win
 ASAN    := $(BUILD)/asan
 # What the sanitized tree builds: every unit-test binary (tests/CMakeLists.txt) and fwtool.
-ASAN_TARGETS := firmware_tests app_tests sim_tests instrument_tests writer_tests \
+ASAN_TARGETS := base_tests firmware_tests app_tests sim_tests instrument_tests writer_tests \
                 update_tests reliability_tests visa_posix_tests os_tests cli_tests fwtool
 # What the thread-sanitized tree builds: the unit-test binaries.
 TSAN_TARGETS := $(filter %_tests,$(ASAN_TARGETS))
