@@ -114,6 +114,9 @@ TEST_F(InstrumentLinkTest, OverfullNamesAndCountsNeverTakeUsPastTheBuffer) {
     EXPECT_EQ(overreported.SearchInstruments(found), 2);
     EXPECT_EQ(found, (std::vector<std::string>{std::string(VI_FIND_BUFLEN - 1, 'U'),
                                                std::string(VI_FIND_BUFLEN - 1, 'V')}));
+    // Opened by as much of its name as the window's device list keeps.
+    overreported.ConnectDevice(found.front());
+    EXPECT_EQ(visa.callsOf("viOpen").at(0).resource, std::string(254, 'U'));
 
     struct {
         char reply[17];
