@@ -7,6 +7,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
+  python3
   wine wine64 xvfb xauth imagemagick fonts-wqy-microhei fonts-liberation fonts-wine fp-utils
 )
 missing=()

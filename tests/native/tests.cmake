@@ -43,3 +43,13 @@ set_tests_properties(fwtool_update_through_simulator_library PROPERTIES
 # window, fwtool leaves threads and VISA calls to the engine.
 add_test(NAME source_rules
          COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/native/source_rules.sh ${PROJECT_SOURCE_DIR})
+
+# fwtool update as an unattended job meets it (signals, a closed stdout, a full disk, a
+# second fwtool, a slow reopen), each a real fwtool process against the simulator library.
+find_program(FWU_PYTHON3 python3 REQUIRED)
+foreach(case sigterm sighup second-sigint closed-stdout full-report two-processes slow-reopen)
+  add_test(NAME fwtool_unattended_${case}
+           COMMAND ${FWU_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/native/unattended_runs.py
+                   $<TARGET_FILE:fwtool> $<TARGET_FILE:fwsim_visa_so> ${FWTOOL_DIR} ${case})
+  set_tests_properties(fwtool_unattended_${case} PROPERTIES TIMEOUT 90)
+endforeach()

@@ -1,0 +1,10 @@
+#include "os/stop_signals.h"
+
+void StopSignals::Take(int number) {
+    int none = 0;
+    if (signal_.compare_exchange_strong(none, number)) {
+        requested_ = true;
+        return;
+    }
+    if (onRepeat_) onRepeat_();
+}
