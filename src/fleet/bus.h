@@ -13,7 +13,7 @@ void BuiltInIds(std::string& vid, std::string& pid);
 std::vector<std::string> SearchBus(VisaLibrary& visa);
 
 struct InstrumentState {
-    std::string mode;  // "normal", "writer" or "unknown"
+    std::string mode;  // "normal", "writer", "unknown" (or, as fwtool list shows, "busy")
     int code = 0;      // the identification's failure, for "unknown"
     std::string revisions;
 };

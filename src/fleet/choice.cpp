@@ -1,5 +1,7 @@
 #include "fleet/choice.h"
 
+#include <algorithm>
+
 #include "base/ascii.h"
 #include "instrument/resource_name.h"
 
@@ -16,14 +18,23 @@ Choice ChooseInstruments(const std::vector<std::string>& found,
         for (const std::string& resource : found) problem += " " + SerialFromResource(resource);
         return Choice::kNoneChosen;
     }
+    std::string several;
     for (const std::string& serial : serials) {
-        size_t before = chosen.size();
+        std::vector<std::string> matches;
         for (const std::string& resource : found)
-            if (EqualIgnoringCase(SerialFromResource(resource), serial)) chosen.push_back(resource);
-        if (chosen.size() == before) problem += " " + serial;
+            if (EqualIgnoringCase(SerialFromResource(resource), serial))
+                matches.push_back(resource);
+        if (matches.empty()) problem += " " + serial;
+        // One serial on two resources (two interfaces, a clone): which is meant is unknown,
+        // and taking both could update one instrument twice at once.
+        if (matches.size() > 1)
+            for (const std::string& resource : matches) several += " " + resource;
         // A serial given twice names one instrument, updated once.
-        for (size_t i = 0; i < before && chosen.size() > before; ++i)
-            if (chosen[i] == chosen.back()) chosen.pop_back();
+        if (matches.size() == 1 &&
+            std::find(chosen.begin(), chosen.end(), matches[0]) == chosen.end())
+            chosen.push_back(matches[0]);
     }
-    return problem.empty() ? Choice::kChosen : Choice::kSerialNotFound;
+    if (!problem.empty()) return Choice::kSerialNotFound;
+    problem = several;
+    return problem.empty() ? Choice::kChosen : Choice::kSerialOnSeveral;
 }

@@ -5,14 +5,15 @@
 #include <vector>
 
 enum class Choice {
-    kChosen,          // `chosen` holds the instruments
-    kSerialNotFound,  // a serial asked for is not on the bus
-    kNoneChosen,      // several instruments, and neither serials nor all
+    kChosen,           // `chosen` holds the instruments
+    kSerialNotFound,   // a serial asked for is not on the bus
+    kNoneChosen,       // several instruments, and neither serials nor all
+    kSerialOnSeveral,  // a serial asked for is carried by several resources
 };
 
 // The instruments a run takes from `found`: those of `serials` (letter case ignored, each
 // once, in the order asked), all with `all`, else the only one. Unless kChosen, `problem`
-// names the serials concerned, each after a blank.
+// names the serials concerned, each after a blank (for kSerialOnSeveral: the resources).
 Choice ChooseInstruments(const std::vector<std::string>& found,
                          const std::vector<std::string>& serials, bool all,
                          std::vector<std::string>& chosen, std::string& problem);

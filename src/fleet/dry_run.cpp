@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/printable_text.h"
 #include "base/result_code.h"
 #include "base/scope_exit.h"
 #include "firmware/model_catalogue.h"
@@ -30,7 +31,7 @@ int DryRun(InstrumentLink& link, const FirmwareImage& image, const std::string& 
         row->extractRevision(field.c_str(), instrument);
         char line[400];
         std::snprintf(line, sizeof line, "%-16s file %-4s  instrument %-4s  %u bytes", row->name,
-                      section->revision, instrument, section->bytesRead);
+                      section->revision, PrintableText(instrument).c_str(), section->bytesRead);
         lines.Log(line, LogEnd::kCompleted);
     }
     return code;

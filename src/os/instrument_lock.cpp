@@ -2,6 +2,8 @@
 
 #include "base/ascii.h"
 
+namespace os {
+
 std::string InstrumentLockName(const std::string& serial) {
     std::string name = "fwtool-";
     for (char c : serial) {
@@ -12,3 +14,5 @@ std::string InstrumentLockName(const std::string& serial) {
     }
     return name;
 }
+
+}  // namespace os

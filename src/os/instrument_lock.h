@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+namespace os {
+
 class InstrumentLock {
   public:
     enum Result { kTaken, kBusy, kUnavailable };
@@ -33,3 +35,5 @@ class InstrumentLock {
 
 // The name the lock has for `serial`: "fwtool-TW00012345".
 std::string InstrumentLockName(const std::string& serial);
+
+}  // namespace os

@@ -1,8 +1,10 @@
 #pragma once
-// What the programs need from the operating system, behind one header: the terminal and its
-// question, the stop signals, the monotonic clock and pauses, the 1 ms timer, appending to
-// a file. One implementation per platform (posix/, win/), chosen by the build as the
-// target fw_os; neither holds any state but what its objects own and the stop flag.
+// What the programs need from the operating system: here the terminal and its question, the
+// monotonic clock and pauses, the 1 ms timer; beside it the stop signals (stop_signals.h),
+// the output thread (output_writer.h), the durable record (record_file.h) and the
+// instrument lock (instrument_lock.h). One implementation per platform (posix/, win/),
+// chosen by the build as the target fw_os; neither holds any state but what its objects
+// own.
 
 #include <atomic>
 #include <cstdint>
@@ -17,12 +19,11 @@ bool StdinIsTerminal();
 // On Windows this also turns on the escape sequences the progress display redraws with.
 bool StderrIsTerminal();
 
-// From now on a stop request (Ctrl+C; on Windows also Ctrl+Break) only sets `flag` and
-// interrupts a pending read of the terminal. The flag must outlive the process's runs.
-void WatchStopSignals(std::atomic<bool>& flag);
-// One line typed on the terminal, without its line end; false at end of input or once a
-// stop was requested.
-bool ReadTerminalLine(std::string& line);
+// Asks `question` on the terminal itself (/dev/tty; CONIN$ and CONOUT$ on Windows), so that
+// redirected output does not hide it, and reads one line, without its line end. False at
+// end of input or once `stop` is set (seen within 100 ms on POSIX; on Windows Ctrl+C ends
+// the console's read).
+bool AskTerminal(const std::string& question, std::string& answer, const std::atomic<bool>& stop);
 
 // Blocks the calling thread for at least `ms` milliseconds: on Windows by the performance
 // counter, sleeping again for whatever is left should Sleep return early.
@@ -47,24 +48,6 @@ class TimerResolutionHold {
     ~TimerResolutionHold();
     TimerResolutionHold(const TimerResolutionHold&) = delete;
     TimerResolutionHold& operator=(const TimerResolutionHold&) = delete;
-
-  private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
-};
-
-// A file opened for appending; every Append is one write of the whole text at the end of
-// the file, so lines of several processes sharing it never mix.
-class AppendFile {
-  public:
-    AppendFile();
-    ~AppendFile();
-    AppendFile(const AppendFile&) = delete;
-    AppendFile& operator=(const AppendFile&) = delete;
-
-    bool Open(const std::string& path);  // creates the file when missing
-    bool IsOpen() const;
-    bool Append(const std::string& text);
 
   private:
     struct Impl;

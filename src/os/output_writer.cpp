@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace os {
+
 OutputWriter::OutputWriter(Sink sink) : sink_(std::move(sink)), thread_([this] { Run(); }) {}
 
 OutputWriter::~OutputWriter() {
@@ -71,3 +73,5 @@ void OutputWriter::Run() {
         changed_.notify_all();
     }
 }
+
+}  // namespace os

@@ -16,6 +16,8 @@
 #include <string>
 #include <thread>
 
+namespace os {
+
 class OutputWriter {
   public:
     enum Stream { kOut = 0, kErr = 1 };
@@ -60,3 +62,5 @@ class OutputWriter {
 
 // The process's own stdout and stderr as a sink (SIGPIPE must be ignored on POSIX).
 bool WriteStandardStream(OutputWriter::Stream stream, const std::string& text);
+
+}  // namespace os

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+namespace os {
+
 class RecordFile {
   public:
     RecordFile();
@@ -28,3 +30,5 @@ class RecordFile {
 
 // The system's text for an error number of Open or Append.
 std::string SystemErrorText(int error);
+
+}  // namespace os

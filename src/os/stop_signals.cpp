@@ -1,5 +1,7 @@
 #include "os/stop_signals.h"
 
+namespace os {
+
 void StopSignals::Take(int number) {
     int none = 0;
     if (signal_.compare_exchange_strong(none, number)) {
@@ -8,3 +10,5 @@ void StopSignals::Take(int number) {
     }
     if (onRepeat_) onRepeat_();
 }
+
+}  // namespace os

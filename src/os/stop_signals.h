@@ -17,6 +17,8 @@
 #include <functional>
 #include <memory>
 
+namespace os {
+
 class StopSignals {
   public:
     explicit StopSignals(std::function<void()> onRepeat);
@@ -41,3 +43,5 @@ class StopSignals {
     void Take(int number);  // from the platform's side
     friend struct StopSignalsAccess;
 };
+
+}  // namespace os

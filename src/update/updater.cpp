@@ -1,5 +1,6 @@
 #include "update/updater.h"
 
+#include <algorithm>
 #include <string>
 
 #include "base/result_code.h"
@@ -25,14 +26,23 @@ bool Updater::StopRequested() const {
 
 // The reopen after the switch into writer mode: once, or retried as the options allow.
 int Updater::Reconnect(const std::string& resource) {
-    int code = StopRequested() ? kErrNotComplete : link_.ConnectDevice(resource);
-    for (uint32_t waited = 0; code == kErrConnect && waited < options_.reconnectRetryMs;
-         waited += kReconnectIntervalMs) {
+    if (StopRequested()) return kErrNotComplete;
+    // The window is measured by the clock: a failed open can itself take its whole timeout.
+    const uint64_t start = clock_.NowMs();
+    int code = link_.ConnectDevice(resource);
+    while (code == kErrConnect && clock_.NowMs() - start < options_.reconnectRetryMs) {
         link_.DisconnectDevice();  // an open whose timeout could not be set
-        clock_.Sleep(kReconnectIntervalMs);
+        WaitUnlessStopped(kReconnectIntervalMs);
         code = StopRequested() ? kErrNotComplete : link_.ConnectDevice(resource);
     }
     return code;
+}
+
+void Updater::WaitUnlessStopped(uint32_t ms) {
+    constexpr uint32_t kStopPollMs = 100;
+    if (options_.stopRequested == nullptr) return clock_.Sleep(ms);
+    for (uint32_t waited = 0; waited < ms && !StopRequested(); waited += kStopPollMs)
+        clock_.Sleep(std::min(kStopPollMs, ms - waited));
 }
 
 int Updater::Identify(const ModelRecord& model, std::string& reply, UpdateObserver& observer) {
@@ -83,7 +93,7 @@ int Updater::ConnectAndWrite(const FirmwareInfo& firmware, const ModelRecord& mo
         // The instrument drops off the bus while it starts its writer; the session
         // has to be opened anew once it is back.
         link.DisconnectDevice();
-        clock_.Sleep(kSwitchWaitMs);
+        WaitUnlessStopped(kSwitchWaitMs);
         observer.Log("OK", LogEnd::kCompleted);
         observer.Log("Connect ... ", LogEnd::kContinued);
         code = Reconnect(resource);

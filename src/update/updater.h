@@ -24,12 +24,14 @@ constexpr uint32_t kReconnectIntervalMs = 500;
 // What the command line changes about a run; the window keeps the defaults.
 struct RunOptions {
     // After the switch into writer mode, a failed reopen is tried again every
-    // kReconnectIntervalMs for this long: a host can take seconds to bind the driver of a
-    // re-enumerated instrument. 0: the single reconnect.
+    // kReconnectIntervalMs until this long after the first try, by the run's clock: a host
+    // can take seconds to bind the driver of a re-enumerated instrument. 0: the single
+    // reconnect.
     uint32_t reconnectRetryMs = 0;
     // Polled before anything is sent that changes the instrument (the connection, the
-    // switch, the reopen) and before each section: once set, the run ends with
-    // kErrNotComplete, a section being written is finished first.
+    // switch, the reopen), before each section and every 100 ms of the waits after the
+    // switch: once set, the run ends with kErrNotComplete, a section being written is
+    // finished first.
     const std::atomic<bool>* stopRequested = nullptr;
 };
 
@@ -60,6 +62,8 @@ class Updater {
                          UpdateObserver& observer);
     int Identify(const ModelRecord& model, std::string& reply, UpdateObserver& observer);
     bool StopRequested() const;
+    // A pause in which nothing is being written; a stop ends it within 100 ms.
+    void WaitUnlessStopped(uint32_t ms);
     int Reconnect(const std::string& resource);
 
     RunClock& clock_;

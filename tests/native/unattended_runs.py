@@ -16,6 +16,7 @@ real fwtool process against the simulated instrument library. CASE is one of:
 """
 import json
 import os
+import random
 import signal
 import subprocess
 import sys
@@ -35,7 +36,7 @@ def fail(message):
 
 
 def payload(size, seed):
-    return bytes(33 + (i * 7 + seed) % 90 for i in range(size))
+    return random.Random(seed).randbytes(size)
 
 
 # Payloads by region; the writer program spans two flash sectors, so that its transfer

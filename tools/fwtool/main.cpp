@@ -20,8 +20,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.footer(std::string("fwtool <command> --help shows a command's options.\n\n") +
                kExitStatusHelp);
+    ProcessSurroundings process;  // first: no other thread may start before it
     int exitStatus = kExitOk;
-    ProcessSurroundings process;
     AddCheckCommand(app, exitStatus);
     AddPackCommand(app, exitStatus);
     AddListCommand(app, process.context(), exitStatus);
@@ -32,5 +32,5 @@ int main(int argc, char** argv) {
         // --help is the one "error" that succeeds; every other parse error is a usage error.
         return app.exit(error) == 0 ? kExitOk : kExitUsage;
     }
-    return exitStatus;
+    return process.ExitStatus(exitStatus);
 }

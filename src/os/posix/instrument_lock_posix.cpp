@@ -9,6 +9,8 @@
 #include "base/unique_fd.h"
 #include "os/instrument_lock.h"
 
+namespace os {
+
 namespace {
 
 std::vector<std::string> LockDirectories() {
@@ -65,3 +67,5 @@ void InstrumentLock::Release() {
 bool InstrumentLock::held() const {
     return impl_ && impl_->fd.valid();
 }
+
+}  // namespace os

@@ -1,7 +1,8 @@
 #include <fcntl.h>
-#include <signal.h>
+#include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -10,17 +11,6 @@
 #include "os/os.h"
 
 namespace os {
-namespace {
-
-// A signal handler reaches no object but through static storage: the one flag it sets.
-std::atomic<bool>* stopFlag = nullptr;
-
-void OnStopSignal(int) {
-    if (stopFlag) stopFlag->store(true);
-}
-
-}  // namespace
-
 bool StdinIsTerminal() {
     return isatty(STDIN_FILENO) == 1;
 }
@@ -28,25 +18,24 @@ bool StderrIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }
 
-void WatchStopSignals(std::atomic<bool>& flag) {
-    stopFlag = &flag;
-    struct sigaction action = {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no SA_RESTART: a read of the terminal returns on Ctrl+C
-    sigaction(SIGINT, &action, nullptr);
-}
-
-bool ReadTerminalLine(std::string& line) {
-    line.clear();
-    char c;
+bool AskTerminal(const std::string& question, std::string& answer, const std::atomic<bool>& stop) {
+    answer.clear();
+    UniqueFd tty(::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY));
+    const int in = tty ? tty.get() : STDIN_FILENO;
+    const int out = tty ? tty.get() : STDERR_FILENO;
+    if (::write(out, question.data(), question.size()) < 0) return false;
+    // The stop signals are taken by a thread of their own: polled, not waited for.
     for (;;) {
-        ssize_t n = ::read(STDIN_FILENO, &c, 1);
-        if (n <= 0) return false;
-        if (c == '\n') break;
-        if (c != '\r') line.push_back(c);
+        if (stop) return false;
+        pollfd ready = {in, POLLIN, 0};
+        const int n = ::poll(&ready, 1, 100);
+        if (n < 0 && errno != EINTR) return false;
+        if (n <= 0) continue;
+        char c;
+        if (::read(in, &c, 1) != 1) return false;
+        if (c == '\n') return !stop;
+        if (c != '\r') answer.push_back(c);
     }
-    return !(stopFlag && stopFlag->load());
 }
 
 void SleepAtLeastMs(uint32_t ms) {
@@ -71,24 +60,5 @@ std::string UtcTimestamp() {
 struct TimerResolutionHold::Impl {};
 TimerResolutionHold::TimerResolutionHold() = default;
 TimerResolutionHold::~TimerResolutionHold() = default;
-
-struct AppendFile::Impl {
-    UniqueFd fd;
-};
-AppendFile::AppendFile() : impl_(std::make_unique<Impl>()) {}
-AppendFile::~AppendFile() = default;
-
-bool AppendFile::Open(const std::string& path) {
-    impl_->fd.reset(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
-    return IsOpen();
-}
-bool AppendFile::IsOpen() const {
-    return impl_->fd.valid();
-}
-
-bool AppendFile::Append(const std::string& text) {
-    return IsOpen() &&
-           ::write(impl_->fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
-}
 
 }  // namespace os

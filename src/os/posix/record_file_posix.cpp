@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <cstring>
 
-#include "base/unique_fd.h"
 #include "base/scope_exit.h"
+#include "base/unique_fd.h"
 #include "os/record_file.h"
+
+namespace os {
 
 namespace {
 
@@ -57,3 +59,5 @@ int RecordFile::Append(const std::string& line) {
 std::string SystemErrorText(int error) {
     return std::strerror(error);
 }
+
+}  // namespace os

@@ -4,6 +4,8 @@
 
 #include "os/output_writer.h"
 
+namespace os {
+
 bool WriteStandardStream(OutputWriter::Stream stream, const std::string& text) {
     const int fd = stream == OutputWriter::kOut ? STDOUT_FILENO : STDERR_FILENO;
     for (size_t done = 0; done < text.size();) {
@@ -14,3 +16,5 @@ bool WriteStandardStream(OutputWriter::Stream stream, const std::string& text) {
     }
     return true;
 }
+
+}  // namespace os

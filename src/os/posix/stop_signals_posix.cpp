@@ -6,6 +6,8 @@
 
 #include "os/stop_signals.h"
 
+namespace os {
+
 struct StopSignalsAccess {
     static void Take(StopSignals& stop, int number) { stop.Take(number); }
 };
@@ -41,3 +43,5 @@ void StopSignals::Finished() {
     impl_->ending = true;
     impl_->waiter.join();
 }
+
+}  // namespace os

@@ -1,7 +1,8 @@
-#include "os/win/os_windows.h"
-
 #include "base/win_handle.h"
 #include "os/instrument_lock.h"
+#include "os/win/os_windows.h"
+
+namespace os {
 
 struct InstrumentLock::Impl {
     UniqueWinHandle mutex;
@@ -42,3 +43,5 @@ void InstrumentLock::Release() {
 bool InstrumentLock::held() const {
     return impl_ && impl_->mutex.valid();
 }
+
+}  // namespace os

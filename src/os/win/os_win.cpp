@@ -1,24 +1,14 @@
-#include "os/win/os_windows.h"
-
 #include <cstdio>
 #include <ctime>
 
 #include "base/win_handle.h"
 #include "os/os.h"
+#include "os/win/os_windows.h"
 #include "os/win/sleep_at_least.h"
 #include "os/win/timer_resolution.h"
 
 namespace os {
 namespace {
-
-// The console control handler reaches no object but through static storage.
-std::atomic<bool>* stopFlag = nullptr;
-
-BOOL WINAPI OnConsoleControl(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    if (stopFlag) stopFlag->store(true);
-    return TRUE;
-}
 
 bool IsConsole(DWORD which) {
     DWORD mode = 0;
@@ -40,18 +30,22 @@ bool StderrIsTerminal() {
     return true;
 }
 
-void WatchStopSignals(std::atomic<bool>& flag) {
-    stopFlag = &flag;
-    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-}
-
-bool ReadTerminalLine(std::string& line) {
-    line.clear();
+bool AskTerminal(const std::string& question, std::string& answer, const std::atomic<bool>& stop) {
+    answer.clear();
+    HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+    HANDLE out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    UniqueWinHandle input(in), output(out);
+    if (!input || !output) return false;
+    DWORD done = 0;
+    WriteFile(out, question.data(), static_cast<DWORD>(question.size()), &done, nullptr);
+    // Ctrl+C ends a pending read of the console; the stop flag tells it from an answer.
     char buffer[256];
-    if (!std::fgets(buffer, sizeof buffer, stdin)) return false;
-    line = buffer;
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    return !(stopFlag && stopFlag->load());
+    if (!ReadFile(in, buffer, sizeof buffer, &done, nullptr) || stop || done == 0) return false;
+    answer.assign(buffer, done);
+    while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r')) answer.pop_back();
+    return true;
 }
 
 void SleepAtLeastMs(uint32_t ms) {
@@ -76,30 +70,5 @@ struct TimerResolutionHold::Impl {
 };
 TimerResolutionHold::TimerResolutionHold() : impl_(std::make_unique<Impl>()) {}
 TimerResolutionHold::~TimerResolutionHold() = default;
-
-struct AppendFile::Impl {
-    UniqueWinHandle file;
-};
-AppendFile::AppendFile() : impl_(std::make_unique<Impl>()) {}
-AppendFile::~AppendFile() = default;
-
-bool AppendFile::Open(const std::string& path) {
-    // Append-only access makes the system place every write at the end of the file.
-    impl_->file.reset(CreateFileA(path.c_str(), FILE_APPEND_DATA,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return IsOpen();
-}
-bool AppendFile::IsOpen() const {
-    return impl_->file.valid();
-}
-
-bool AppendFile::Append(const std::string& text) {
-    DWORD written = 0;
-    return IsOpen() &&
-           WriteFile(impl_->file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
-                     nullptr) &&
-           written == text.size();
-}
 
 }  // namespace os

@@ -1,8 +1,9 @@
-#include "os/win/os_windows.h"
-
 #include "base/win_handle.h"
 #include "os/record_file.h"
+#include "os/win/os_windows.h"
 #include "os/win/wide_path.h"
+
+namespace os {
 
 struct RecordFile::Impl {
     UniqueWinHandle file;
@@ -57,3 +58,5 @@ std::string SystemErrorText(int error) {
         wide.pop_back();
     return Utf8(wide);
 }
+
+}  // namespace os

@@ -1,6 +1,7 @@
+#include "os/stop_signals.h"
 #include "os/win/os_windows.h"
 
-#include "os/stop_signals.h"
+namespace os {
 
 struct StopSignalsAccess {
     static void Take(StopSignals& stop, int number) { stop.Take(number); }
@@ -20,11 +21,18 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     int number = 0;
     switch (event) {
         case CTRL_C_EVENT:
-        case CTRL_BREAK_EVENT: number = 2; break;
-        case CTRL_CLOSE_EVENT: number = 1; break;
+        case CTRL_BREAK_EVENT:
+            number = 2;
+            break;
+        case CTRL_CLOSE_EVENT:
+            number = 1;
+            break;
         case CTRL_LOGOFF_EVENT:
-        case CTRL_SHUTDOWN_EVENT: number = 15; break;
-        default: return FALSE;
+        case CTRL_SHUTDOWN_EVENT:
+            number = 15;
+            break;
+        default:
+            return FALSE;
     }
     if (current) StopSignalsAccess::Take(*current, number);
     // Returning from these three ends the process at once: let the runs close first.
@@ -57,3 +65,5 @@ StopSignals::~StopSignals() {
 void StopSignals::Finished() {
     if (impl_->finished) SetEvent(impl_->finished);
 }
+
+}  // namespace os

@@ -2,10 +2,12 @@
 
 #include "os/win/os_windows.h"
 
+namespace os {
+
 std::wstring WidePath(const std::string& utf8) {
     if (utf8.empty()) return std::wstring();
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
     return wide;
@@ -20,3 +22,5 @@ std::string Utf8(const std::wstring& wide) {
                         nullptr, nullptr);
     return utf8;
 }
+
+}  // namespace os

@@ -4,5 +4,9 @@
 
 #include <string>
 
+namespace os {
+
 std::wstring WidePath(const std::string& utf8);
 std::string Utf8(const std::wstring& wide);
+
+}  // namespace os

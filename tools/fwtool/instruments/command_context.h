@@ -10,6 +10,8 @@
 
 #include "exit_status.h"
 #include "os/os.h"
+#include "os/output_writer.h"
+#include "os/stop_signals.h"
 #include "output_stream.h"
 
 class RunClock;
@@ -23,26 +25,35 @@ struct CommandContext {
     std::function<int(const std::string& path, const std::function<int(VisaLibrary&)>& body)>
         withVisa;
     bool stdinIsTerminal = false;
-    // One answer typed on the terminal; false when none can come (end of input, Ctrl+C).
-    std::function<bool(std::string&)> readAnswer;
+    // Asks the question and gives the answer typed on the terminal; false when none can
+    // come (end of input, a stop).
+    std::function<bool(const std::string& question, std::string& answer)> ask;
     RunClock& clock;
-    // Set by Ctrl+C; every run polls it.
+    // Set by Ctrl+C and the other stop signals; every run polls it.
     std::atomic<bool>& interrupted;
 };
 
-// The surroundings of a real process: stdout, stderr, the terminal, Ctrl+C (from the
-// construction on), real pauses and the VISA library loaded from --visa or the usual places
-// (kExitNoVisaLibrary when none loads). One per process: it owns the interrupt flag.
+// The surroundings of a real process: stdout and stderr written by the output thread, the
+// terminal, the stop signals (from the construction on), real pauses and the VISA library
+// loaded from --visa or the usual places (kExitNoVisaLibrary when none loads). One per
+// process, made first in main: it blocks the stop signals before any other thread starts.
 class ProcessSurroundings {
   public:
     ProcessSurroundings();
+    ~ProcessSurroundings();  // writes what is queued for stdout and stderr
     ProcessSurroundings(const ProcessSurroundings&) = delete;
     ProcessSurroundings& operator=(const ProcessSurroundings&) = delete;
     CommandContext& context() { return context_; }
+    // A command's status as the process's: a run cut short by a signal ends with 128 + it.
+    int ExitStatus(int commandStatus) const;
 
   private:
-    std::atomic<bool> interrupted_{false};
+    void Acknowledge();  // a repeated stop signal
+
+    std::atomic<bool> acknowledged_{false};
+    os::StopSignals stop_;
     os::SystemClock clock_;
+    os::OutputWriter writer_;
     OutputStream out_;
     OutputStream err_;
     CommandContext context_;

@@ -18,11 +18,13 @@ void JsonEvents::Progress(const std::string& serial, int section, int sections, 
         if (last != lastProgressMs_.end() && now - last->second < kProgressIntervalMs) return;
         lastProgressMs_[serial] = now;
     }
-    out_.WriteLine(JsonLine(nlohmann::json{{"event", "progress"},
-                                           {"serial", serial},
-                                           {"section", section},
-                                           {"sections", sections},
-                                           {"percent", percent}}));
+    const std::string line = JsonLine(nlohmann::json{{"event", "progress"},
+                                                     {"serial", serial},
+                                                     {"section", section},
+                                                     {"sections", sections},
+                                                     {"percent", percent}}) +
+                             "\n";
+    out_.WriteLatest("progress " + serial, [line] { return line; });
 }
 
 void JsonEvents::End(const RunEnd& end) {

@@ -2,10 +2,12 @@
 // "*IDN?\n".
 #include <CLI/CLI.hpp>
 
+#include "base/printable_text.h"
 #include "fleet/bus.h"
 #include "instrument/resource_name.h"
 #include "instrument_commands.h"
 #include "json_line.h"
+#include "os/instrument_lock.h"
 
 int RunListCommand(CommandContext& context, const ListOptions& options) {
     return context.withVisa(options.visaPath, [&](VisaLibrary& visa) {
@@ -15,7 +17,14 @@ int RunListCommand(CommandContext& context, const ListOptions& options) {
             return kExitNoInstrument;
         }
         for (const std::string& resource : found) {
-            const InstrumentState listed = IdentifyInstrument(visa, resource);
+            if (context.interrupted) return kExitInterrupted;
+            // An instrument that an update holds is not opened: "*IDN?" would reach its
+            // writer. Held while identifying, so that no update starts meanwhile.
+            os::InstrumentLock lock;
+            const InstrumentState listed =
+                lock.Take(SerialFromResource(resource)) == os::InstrumentLock::kBusy
+                    ? InstrumentState{"busy", 0, ""}
+                    : IdentifyInstrument(visa, resource);
             if (options.json) {
                 nlohmann::json line{{"resource", resource},
                                     {"serial", SerialFromResource(resource)},
@@ -27,8 +36,9 @@ int RunListCommand(CommandContext& context, const ListOptions& options) {
                 const std::string mode = listed.mode == "unknown"
                                              ? "unknown(" + std::to_string(listed.code) + ")"
                                              : listed.mode;
-                context.out.WriteLine(resource + "  " + SerialFromResource(resource) + "  " + mode +
-                                      "  " + listed.revisions);
+                context.out.WriteLine(PrintableText(resource) + "  " +
+                                      PrintableText(SerialFromResource(resource)) + "  " + mode +
+                                      "  " + PrintableText(listed.revisions));
             }
         }
         return 0;
@@ -39,8 +49,9 @@ void AddListCommand(CLI::App& app, CommandContext& context, int& status) {
     auto options = std::make_shared<ListOptions>();
     CLI::App* list = app.add_subcommand(
         "list",
-        "List the K4417F instruments on the bus: resource, serial, mode (normal, writer or "
-        "unknown(code)) and revision field. Exit status 0, 120 when none is found, 123 when "
+        "List the K4417F instruments on the bus: resource, serial, mode (normal, writer, busy "
+        "while another fwtool updates it, or unknown(code)) and revision field. Exit status 0, 120 "
+        "when none is found, 123 when "
         "no VISA library loads.");
     list->add_option("--visa", options->visaPath, "the VISA library to load");
     list->add_flag("--json", options->json,

@@ -1,5 +1,3 @@
-#include <cstdio>
-
 #include "command_context.h"
 #include "visa/visa_loader.h"
 
@@ -19,16 +17,35 @@ int WithLoadedVisa(OutputStream& err, const std::string& path,
 }  // namespace
 
 ProcessSurroundings::ProcessSurroundings()
-    : out_(stdout, false),
-      err_(stderr, os::StderrIsTerminal()),
+    : stop_([this] { Acknowledge(); }),
+      writer_(os::WriteStandardStream),
+      out_(writer_, os::OutputWriter::kOut, false),
+      err_(writer_, os::OutputWriter::kErr, os::StderrIsTerminal()),
       context_{out_,
                err_,
                [this](const std::string& path, const std::function<int(VisaLibrary&)>& body) {
                    return WithLoadedVisa(err_, path, body);
                },
                os::StdinIsTerminal(),
-               os::ReadTerminalLine,
+               [this](const std::string& question, std::string& answer) {
+                   writer_.Flush();  // what was said before the question comes before it
+                   return os::AskTerminal(question, answer, stop_.requested());
+               },
                clock_,
-               interrupted_} {
-    os::WatchStopSignals(interrupted_);
+               stop_.requested()} {}
+
+ProcessSurroundings::~ProcessSurroundings() {
+    writer_.Flush();
+    stop_.Finished();
+}
+
+void ProcessSurroundings::Acknowledge() {
+    // Said once, however often the job is told to end.
+    if (!acknowledged_.exchange(true))
+        err_.WriteLine("fwtool: stopping; finishing the section being written");
+}
+
+int ProcessSurroundings::ExitStatus(int commandStatus) const {
+    return commandStatus == kExitInterrupted && stop_.signal() != 0 ? 128 + stop_.signal()
+                                                                    : commandStatus;
 }

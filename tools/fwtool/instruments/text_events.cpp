@@ -18,25 +18,30 @@ std::string TextEvents::Prefix(const std::string& serial) const {
     return serials_.size() > 1 ? serial + ": " : std::string();
 }
 
-void TextEvents::EraseProgress() {
+std::string TextEvents::EraseProgress() {
+    std::lock_guard<std::mutex> lock(drawMutex_);
     // To the start of the block's first line, then clear to the end of the screen.
-    if (drawnLines_ > 0) err_.Write("\x1b[" + std::to_string(drawnLines_) + "F\x1b[J");
+    std::string erase =
+        drawnLines_ > 0 ? "\x1b[" + std::to_string(drawnLines_) + "F\x1b[J" : std::string();
     drawnLines_ = 0;
+    return erase;
 }
 
-void TextEvents::DrawProgress() {
+std::string TextEvents::DrawProgress() {
+    std::lock_guard<std::mutex> lock(drawMutex_);
     std::string block;
     for (const std::string& line : progress_)
         if (!line.empty()) block += line + "\n", ++drawnLines_;
-    if (!block.empty()) err_.Write(block);
+    return block;
 }
 
 void TextEvents::Print(const std::string& line) {
     std::lock_guard<std::mutex> lock(displayMutex_);
     if (!err_.terminal()) return out_.WriteLine(line);
-    EraseProgress();
+    // The block is erased and drawn when the output thread gets there, from what holds then.
+    err_.Write([this] { return EraseProgress(); });
     out_.WriteLine(line);
-    DrawProgress();
+    err_.Write([this] { return DrawProgress(); });
 }
 
 void TextEvents::Log(const std::string& serial, const std::string& line) {
@@ -52,9 +57,11 @@ void TextEvents::Progress(const std::string& serial, int section, int sections, 
     std::snprintf(text, sizeof text, "%s  section %d/%d  %3d%%  %.1f s", serial.c_str(), section,
                   sections, percent, seconds);
     std::lock_guard<std::mutex> lock(displayMutex_);
-    progress_[at - serials_.begin()] = text;
-    EraseProgress();
-    DrawProgress();
+    {
+        std::lock_guard<std::mutex> draw(drawMutex_);
+        progress_[at - serials_.begin()] = text;
+    }
+    err_.WriteLatest("progress", [this] { return EraseProgress() + DrawProgress(); });
 }
 
 void TextEvents::End(const RunEnd& end) {

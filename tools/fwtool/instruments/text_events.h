@@ -25,8 +25,9 @@ class TextEvents : public FleetEvents {
   private:
     std::string Prefix(const std::string& serial) const;
     void Print(const std::string& line);  // a line on stdout, the progress kept below it
-    void EraseProgress();
-    void DrawProgress();
+    // The progress block's erasure and drawing, made on the output thread.
+    std::string EraseProgress();
+    std::string DrawProgress();
 
     OutputStream& out_;
     OutputStream& err_;
@@ -34,6 +35,7 @@ class TextEvents : public FleetEvents {
     std::vector<std::string> progress_;  // per serial, empty until its first progress
     std::function<uint64_t()> nowMs_;
     uint64_t startMs_;
-    int drawnLines_ = 0;
     std::mutex displayMutex_;  // log lines and the progress block share one terminal
+    std::mutex drawMutex_;     // guards what follows and progress_
+    int drawnLines_ = 0;
 };

@@ -2,6 +2,8 @@
 // at once (the engine's batch run, one thread each), with a distinct exit status, text or JSON
 // output and a report.
 #include <CLI/CLI.hpp>
+#include <atomic>
+#include <filesystem>
 #include <memory>
 
 #include "base/ascii.h"
@@ -15,6 +17,8 @@
 #include "instrument_commands.h"
 #include "json_events.h"
 #include "json_line.h"
+#include "os/instrument_lock.h"
+#include "os/record_file.h"
 #include "text_events.h"
 
 namespace {
@@ -30,35 +34,85 @@ bool Confirmed(CommandContext& context, const std::vector<std::string>& chosen,
     std::string serials;
     for (const std::string& resource : chosen)
         serials += (serials.empty() ? "" : ", ") + SerialFromResource(resource);
-    context.err.Write(std::string("Update ") + firmware.ModelName + " SN:" + serials + " with " +
-                      options.file + " (revision " + firmware.ImageRev + ")? [y/N] ");
     std::string answer;
-    if (!context.readAnswer(answer)) return false;
+    if (!context.ask(std::string("Update ") + firmware.ModelName + " SN:" + serials + " with " +
+                         options.file + " (revision " + firmware.ImageRev + ")? [y/N] ",
+                     answer))
+        return false;
     answer = LowerCaseAscii(answer);
     return answer == "y" || answer == "yes";
 }
 
-std::string ReportLine(const RunEnd& end, const UpdateOptions& options,
-                       const FirmwareInfo& firmware) {
-    return JsonLine({{"time", os::UtcTimestamp()},
-                     {"serial", end.serial},
-                     {"resource", end.resource},
-                     {"file", options.file},
-                     {"imageRev", firmware.ImageRev},
-                     {"revisions", end.revisions},
-                     {"code", end.code},
-                     {"message", EndMessage(end)},
-                     {"seconds", end.seconds},
-                     {"dryRun", end.dryRun}}) +
-           "\n";
-}
+// The report: one line per instrument, and one with an empty serial for a run that ended
+// before any instrument started, so that it shows every attempt.
+class Report {
+  public:
+    Report(CommandContext& context, const UpdateOptions& options)
+        : context_(context), options_(options) {}
 
-// The output's events, and after each end its report line.
+    // 0, or kExitUsage when the file cannot be opened.
+    int Open() {
+        if (options_.reportPath.empty()) return 0;
+        const int error = file_.Open(options_.reportPath);
+        if (error == 0) return 0;
+        return Usage(context_, "cannot open the report '" + options_.reportPath +
+                                   "': " + os::SystemErrorText(error));
+    }
+    void Parsed(const FirmwareInfo& firmware) {
+        imageRev_ = firmware.ImageRev;
+        std::error_code ignored;
+        absoluteFile_ =
+            std::filesystem::absolute(std::filesystem::u8path(options_.file), ignored).u8string();
+    }
+    // Appends the run's line, on the disk when this returns; a line that cannot be written
+    // is said on stderr (and in the JSON output) and makes the process end with 118.
+    void Append(const RunEnd& end) {
+        if (!file_.IsOpen()) return;
+        const int error = file_.Append(JsonLine({{"time", os::UtcTimestamp()},
+                                                 {"serial", end.serial},
+                                                 {"resource", end.resource},
+                                                 {"file", absoluteFile_},
+                                                 {"imageRev", imageRev_},
+                                                 {"revisions", end.revisions},
+                                                 {"code", end.code},
+                                                 {"message", EndMessage(end)},
+                                                 {"seconds", end.seconds},
+                                                 {"dryRun", end.dryRun}}) +
+                                       "\n");
+        if (error == 0) return;
+        lost_ = true;
+        const std::string what =
+            "cannot write the report '" + options_.reportPath + "': " + os::SystemErrorText(error);
+        context_.err.WriteLine("fwtool update: " + (end.serial.empty() ? "" : end.serial + ": ") +
+                               what);
+        if (options_.json)
+            context_.out.WriteLine(JsonLine({{"event", "error"},
+                                             {"serial", end.serial},
+                                             {"code", kExitReportLost},
+                                             {"message", what}}));
+    }
+    // A run that ended before any instrument started: `status` is the process's.
+    int Refused(int status) {
+        RunEnd end;
+        end.code = status;
+        end.dryRun = options_.dryRun;
+        Append(end);
+        return status;
+    }
+    bool lost() const { return lost_; }
+
+  private:
+    CommandContext& context_;
+    const UpdateOptions& options_;
+    os::RecordFile file_;
+    std::string imageRev_, absoluteFile_;
+    std::atomic<bool> lost_{false};
+};
+
+// The output's events; before each end is shown, its report line is on the disk.
 class ReportedEvents : public FleetEvents {
   public:
-    ReportedEvents(FleetEvents& shown, os::AppendFile& report, const UpdateOptions& options,
-                   const FirmwareInfo& firmware)
-        : shown_(shown), report_(report), options_(options), firmware_(firmware) {}
+    ReportedEvents(FleetEvents& shown, Report& report) : shown_(shown), report_(report) {}
     void Log(const std::string& serial, const std::string& line) override {
         shown_.Log(serial, line);
     }
@@ -66,16 +120,30 @@ class ReportedEvents : public FleetEvents {
         shown_.Progress(serial, section, sections, percent);
     }
     void End(const RunEnd& end) override {
+        report_.Append(end);
         shown_.End(end);
-        if (report_.IsOpen()) report_.Append(ReportLine(end, options_, firmware_));
     }
 
   private:
     FleetEvents& shown_;
-    os::AppendFile& report_;
-    const UpdateOptions& options_;
-    const FirmwareInfo& firmware_;
+    Report& report_;
 };
+
+// Takes every chosen instrument's lock, or none: 0, or kExitInstrumentBusy naming each
+// instrument that another fwtool holds.
+int LockAll(CommandContext& context, const std::vector<std::string>& chosen,
+            std::vector<os::InstrumentLock>& locks) {
+    int status = 0;
+    for (const std::string& resource : chosen) {
+        locks.emplace_back();
+        const std::string serial = SerialFromResource(resource);
+        if (locks.back().Take(serial) != os::InstrumentLock::kBusy) continue;
+        context.err.WriteLine(serial + " is being updated by another fwtool");
+        status = kExitInstrumentBusy;
+    }
+    if (status != 0) locks.clear();
+    return status;
+}
 
 int ChoiceStatus(Choice choice) {
     switch (choice) {
@@ -84,6 +152,7 @@ int ChoiceStatus(Choice choice) {
         case Choice::kSerialNotFound:
             return kExitSerialNotFound;
         case Choice::kNoneChosen:
+        case Choice::kSerialOnSeveral:
             return kExitNoneChosen;
     }
     return kExitUsage;
@@ -94,9 +163,8 @@ int ChoiceStatus(Choice choice) {
 int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
     const bool asks = !options.yes && !options.dryRun;
     if (options.json && asks) return Usage(context, "--json never asks: it needs --yes");
-    os::AppendFile report;
-    if (!options.reportPath.empty() && !report.Open(options.reportPath))
-        return Usage(context, "cannot open the report '" + options.reportPath + "'");
+    Report report(context, options);
+    if (int status = report.Open()) return status;
 
     // Parsed once: every run writes this image, whatever becomes of the file meanwhile.
     FirmwareImage image;
@@ -111,33 +179,39 @@ int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
         return loaded;
     }
     const FirmwareInfo& firmware = image.info;
+    report.Parsed(firmware);
 
     return context.withVisa(options.visaPath, [&](VisaLibrary& visa) {
         const std::vector<std::string> found = SearchBus(visa);
+        if (context.interrupted) return report.Refused(kExitInterrupted);
         if (found.empty()) {
             context.err.WriteLine("No instrument found.");
-            return kExitNoInstrument;
+            return report.Refused(kExitNoInstrument);
         }
         std::vector<std::string> chosen;
         std::string problem;
         const Choice choice =
             ChooseInstruments(found, options.serials, options.all, chosen, problem);
         if (choice != Choice::kChosen) {
-            context.err.WriteLine(choice == Choice::kSerialNotFound
-                                      ? "fwtool update: not on the bus:" + problem
-                                      : "fwtool update: several instruments, choose with "
-                                        "--serial or --all:" +
-                                            problem);
-            return ChoiceStatus(choice);
+            context.err.WriteLine(
+                choice == Choice::kSerialNotFound ? "fwtool update: not on the bus:" + problem
+                : choice == Choice::kSerialOnSeveral
+                    ? "fwtool update: a serial names several instruments:" + problem
+                    : "fwtool update: several instruments, choose with --serial or --all:" +
+                          problem);
+            return report.Refused(ChoiceStatus(choice));
         }
         if (asks && !context.stdinIsTerminal)
             return Usage(context, "standard input is not a terminal: --yes is needed");
+        // Held until every run has closed its session, by the thread that took them.
+        std::vector<os::InstrumentLock> locks;
+        if (int status = LockAll(context, chosen, locks)) return report.Refused(status);
         if (asks && !Confirmed(context, chosen, options, firmware)) {
-            if (context.interrupted) return kExitInterrupted;
+            if (context.interrupted) return report.Refused(kExitInterrupted);
             context.err.WriteLine(ResultMessage(kErrCancelled));
-            return static_cast<int>(kErrCancelled);
+            return report.Refused(static_cast<int>(kErrCancelled));
         }
-        if (context.interrupted) return kExitInterrupted;
+        if (context.interrupted) return report.Refused(kExitInterrupted);
 
         std::vector<std::string> serials;
         for (const std::string& resource : chosen) serials.push_back(SerialFromResource(resource));
@@ -147,17 +221,19 @@ int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
             shown = std::make_unique<JsonEvents>(context.out, nowMs);
         else
             shown = std::make_unique<TextEvents>(context.out, context.err, serials, nowMs);
-        ReportedEvents events(*shown, report, options, firmware);
+        ReportedEvents events(*shown, report);
         os::TimerResolutionHold finePauses;
         const BatchSetup setup{visa,          image, events, context.clock, &context.interrupted,
                                options.dryRun};
         const std::vector<RunEnd> ends = RunBatch(setup, chosen);
         if (!options.json && ends.size() > 1) static_cast<TextEvents&>(*shown).Summary(ends);
 
-        if (context.interrupted) return kExitInterrupted;
+        // A stop that came once every run had ended changes nothing.
+        for (const RunEnd& end : ends)
+            if (context.interrupted && end.code == kErrNotComplete) return kExitInterrupted;
         for (const RunEnd& end : ends)
             if (end.code != kOk) return end.code;
-        return 0;
+        return report.lost() ? kExitReportLost : 0;
     });
 }
 
@@ -168,10 +244,13 @@ void AddUpdateCommand(CLI::App& app, CommandContext& context, int& status) {
         "Update the firmware of K4417F instruments with FILE, as the Update button does; several "
         "instruments are updated at once.\n"
         "Exit status: 0 every instrument completed; else the first failed instrument's error "
-        "number (in the order of --serial, or of the search); 2 answered no; 120 no "
-        "instrument found; 121 a serial not on the bus; 122 several instruments and no "
-        "--serial or --all; 123 no VISA library; 125 usage error or FILE cannot be opened "
-        "(a refused FILE: its error number); 130 stopped by Ctrl+C.");
+        "number (in the order of --serial, or of the search); 2 answered no; 118 every "
+        "instrument completed but a report line could not be written; 119 an instrument is "
+        "being updated by another fwtool; 120 no instrument found; 121 a serial not on the "
+        "bus; 122 several instruments and no --serial or --all, or a serial naming several; "
+        "123 no VISA library; 125 usage error or FILE cannot be opened (a refused FILE: its "
+        "error number); 130 stopped by Ctrl+C, 143 by SIGTERM, 129 by SIGHUP (the section "
+        "being written is finished first).");
     update->add_option("FILE", o->file, "the firmware revision file")->required();
     update
         ->add_option("--serial", o->serials,
@@ -185,7 +264,8 @@ void AddUpdateCommand(CLI::App& app, CommandContext& context, int& status) {
     update->add_flag("--json", o->json,
                      "JSON lines on stdout: log, progress and end events (needs --yes)");
     update->add_option("--report", o->reportPath,
-                       "append one JSON line per instrument to this file");
+                       "append one JSON line per instrument to this file, on the disk before the "
+                       "instrument's end is shown");
     update->add_option("--visa", o->visaPath, "the VISA library to load");
     update->callback([&context, &status, o] { status = RunUpdateCommand(context, *o); });
 }
