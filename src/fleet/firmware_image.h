@@ -6,6 +6,7 @@
 
 #include "firmware/firmware_info.h"
 
+class FileStream;
 struct ModelRecord;
 
 struct FirmwareImage {
@@ -19,3 +20,6 @@ constexpr int kImageNotOpened = -1;
 // Opens, parses and validates the file at `path` into `image`: 0, kImageNotOpened or the
 // first failing result code.
 int LoadFirmwareImage(const std::string& path, FirmwareImage& image);
+// The same for a file the caller opened (the command line opens UTF-8 paths by the
+// system's wide calls).
+int LoadFirmwareImage(FileStream& file, FirmwareImage& image);

@@ -10,14 +10,22 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/run_clock.h"
+#include "base/stdio_file.h"
 
 namespace os {
 
 bool StdinIsTerminal();
 // On Windows this also turns on the escape sequences the progress display redraws with.
 bool StderrIsTerminal();
+
+// The program's arguments in UTF-8, without the program's name: on Windows taken again from
+// the wide command line, since argv holds them in the ANSI code page.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+// Opens the file at the UTF-8 `path` as fopen does (on Windows by its wide name).
+StdioFile OpenFile(const std::string& path, const char* mode);
 
 // Asks `question` on the terminal itself (/dev/tty; CONIN$ and CONOUT$ on Windows), so that
 // redirected output does not hide it, and reads one line, without its line end. False at

@@ -10,8 +10,11 @@
 // A non-empty `path` loads exactly that file.
 //
 // Returns nullptr when no library could be loaded; `tried` then names, separated by
-// ", ", every file that was tried. A library that loads but lacks an entry point is
-// returned all the same: that call then fails with VI_ERROR_LIBRARY_NFOUND.
+// ", ", every file that was tried, each with the loader's reason in parentheses
+// ("libvisa.so (libvisa.so: cannot open shared object file: No such file or directory)" as
+// dlerror() says it, without the file name again; on Windows FormatMessage's text). A library that
+// loads but lacks an entry point is returned all the same: that call then fails with
+// VI_ERROR_LIBRARY_NFOUND.
 //
 // Backends. Exactly one backend is linked into a build, as the target fw_visa_loader
 // (visa/win/visa_win.cmake or visa/posix/visa_posix.cmake). A backend provides:
@@ -26,8 +29,8 @@
 //    convention elsewhere).
 //  - Calls forwarded unchanged: arguments, outputs and status are the library's own;
 //    an entry the library lacks answers VI_ERROR_LIBRARY_NFOUND and writes no output.
-//  - On failure, `tried` in the form the platform's user would type: full paths on
-//    Windows, the names given to dlopen on Linux.
+//  - On failure, `tried` in the form the platform's user would type (full paths on
+//    Windows, the names given to dlopen on Linux), each followed by the reason.
 // Adding a platform: a folder visa/<platform>/ with its .cmake file defining
 // fw_visa_loader, included from src/CMakeLists.txt for that platform.
 

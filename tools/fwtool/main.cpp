@@ -1,6 +1,7 @@
 // fwtool: checks firmware revision files the way the update utility does, and packs
 // payload files into new ones.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 
 #include "command_context.h"
@@ -27,7 +28,10 @@ int main(int argc, char** argv) {
     AddListCommand(app, process.context(), exitStatus);
     AddUpdateCommand(app, process.context(), exitStatus);
     try {
-        app.parse(argc, argv);
+        // UTF-8 throughout, whatever the system's code page (CLI11 takes them last first).
+        std::vector<std::string> arguments = os::CommandLineArguments(argc, argv);
+        std::reverse(arguments.begin(), arguments.end());
+        app.parse(arguments);
     } catch (const CLI::ParseError& error) {
         // --help is the one "error" that succeeds; every other parse error is a usage error.
         return app.exit(error) == 0 ? kExitOk : kExitUsage;

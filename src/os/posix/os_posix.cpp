@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <thread>
 
@@ -16,6 +17,14 @@ bool StdinIsTerminal() {
 }
 bool StderrIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
+}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+StdioFile OpenFile(const std::string& path, const char* mode) {
+    return StdioFile(std::fopen(path.c_str(), mode));
 }
 
 bool AskTerminal(const std::string& question, std::string& answer, const std::atomic<bool>& stop) {

@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "base/wide_text.h"
 #include "base/win_handle.h"
 #include "os/os.h"
 #include "os/win/os_windows.h"
@@ -28,6 +29,48 @@ bool StderrIsTerminal() {
     // The progress display redraws itself with escape sequences.
     SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
     return true;
+}
+
+std::vector<std::string> CommandLineArguments(int, char**) {
+    const wchar_t* p = GetCommandLineW();
+    // The program's name ends at the first blank outside quotes; backslashes are plain.
+    for (bool quoted = false; *p != L'\0' && (quoted || (*p != L' ' && *p != L'\t')); ++p)
+        if (*p == L'"') quoted = !quoted;
+    // The C runtime's rules for the rest: 2n backslashes before a quote give n and the quote
+    // opens or closes; 2n+1 give n and a literal quote; "" inside quotes is a literal quote.
+    std::vector<std::string> arguments;
+    for (;;) {
+        while (*p == L' ' || *p == L'\t') ++p;
+        if (*p == L'\0') return arguments;
+        std::wstring argument;
+        bool quoted = false;
+        while (*p != L'\0' && (quoted || (*p != L' ' && *p != L'\t'))) {
+            if (*p == L'\\') {
+                size_t backslashes = 0;
+                for (; *p == L'\\'; ++p) ++backslashes;
+                if (*p != L'"') {
+                    argument.append(backslashes, L'\\');
+                    continue;
+                }
+                argument.append(backslashes / 2, L'\\');
+                if (backslashes % 2 == 0) continue;  // the quote is read next, as a quote
+                argument += L'"', ++p;
+            } else if (*p == L'"') {
+                if (quoted && p[1] == L'"') {
+                    argument += L'"', p += 2;
+                } else {
+                    quoted = !quoted, ++p;
+                }
+            } else {
+                argument += *p++;
+            }
+        }
+        arguments.push_back(Utf8FromWide(argument));
+    }
+}
+
+StdioFile OpenFile(const std::string& path, const char* mode) {
+    return StdioFile(_wfopen(WideFromUtf8(path).c_str(), WideFromUtf8(mode).c_str()));
 }
 
 bool AskTerminal(const std::string& question, std::string& answer, const std::atomic<bool>& stop) {

@@ -1,7 +1,7 @@
+#include "base/wide_text.h"
 #include "base/win_handle.h"
 #include "os/record_file.h"
 #include "os/win/os_windows.h"
-#include "os/win/wide_path.h"
 
 namespace os {
 
@@ -15,7 +15,7 @@ RecordFile::~RecordFile() = default;
 int RecordFile::Open(const std::string& path) {
     // Append access makes the system put every write at the end of the file; read access
     // is what LockFileEx asks for.
-    impl_->file.reset(CreateFileW(WidePath(path).c_str(), FILE_APPEND_DATA | GENERIC_READ,
+    impl_->file.reset(CreateFileW(WideFromUtf8(path).c_str(), FILE_APPEND_DATA | GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return IsOpen() ? 0 : static_cast<int>(GetLastError());
@@ -56,7 +56,7 @@ std::string SystemErrorText(int error) {
     LocalFree(text);
     while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L'.'))
         wide.pop_back();
-    return Utf8(wide);
+    return Utf8FromWide(wide);
 }
 
 }  // namespace os

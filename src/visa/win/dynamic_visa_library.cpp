@@ -5,6 +5,8 @@
 #endif
 #include <windows.h>
 
+#include "base/wide_text.h"
+
 namespace {
 
 // The library's full path in the system directory. A bare name would let the loader pick
@@ -18,11 +20,31 @@ std::string SystemLibraryPath(const char* fileName) {
     return path + fileName;
 }
 
-HMODULE LoadLibraryFile(const std::string& path) {
-    if (path.empty() || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return nullptr;
+// The loader's reason for the last failure, as the system words it.
+std::string LastErrorText() {
+    const DWORD error = GetLastError();
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring wide = length ? std::wstring(text, length) : L"error " + std::to_wstring(error);
+    LocalFree(text);
+    while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L'.'))
+        wide.pop_back();
+    return Utf8FromWide(wide);
+}
+
+// A UTF-8 path, loaded by its wide name: folders outside the ANSI code page work.
+HMODULE LoadLibraryFile(const std::string& path, std::string& reason) {
+    const std::wstring wide = WideFromUtf8(path);
+    if (path.empty() || GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        reason = path.empty() ? "no system directory" : LastErrorText();
+        return nullptr;
+    }
     // No "cannot find DLL" boxes: a missing library is an ordinary failure here.
     const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    HMODULE module = LoadLibraryExW(wide.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!module) reason = LastErrorText();
     SetErrorMode(previousMode);
     return module;
 }
@@ -37,9 +59,9 @@ FARPROC BindEntry(HMODULE module, WORD ordinal, const char* name) {
 
 // A full path: a bare or relative name would let the loader search other folders.
 std::string FullPath(const std::string& path) {
-    char full[MAX_PATH];
-    const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    return length == 0 || length >= MAX_PATH ? path : std::string(full, length);
+    wchar_t full[MAX_PATH];
+    const DWORD length = GetFullPathNameW(WideFromUtf8(path).c_str(), MAX_PATH, full, nullptr);
+    return length == 0 || length >= MAX_PATH ? path : Utf8FromWide(std::wstring(full, length));
 }
 
 }  // namespace
@@ -55,8 +77,12 @@ DynamicVisaLibrary::DynamicVisaLibrary(const std::string& path) {
 
 bool DynamicVisaLibrary::Load(const std::string& path) {
     tried_ += (tried_.empty() ? "" : ", ") + path;
-    module_.reset(LoadLibraryFile(path));
-    if (!module_) return false;
+    std::string reason;
+    module_.reset(LoadLibraryFile(path, reason));
+    if (!module_) {
+        failures_ += (failures_.empty() ? "" : ", ") + path + " (" + reason + ")";
+        return false;
+    }
     path_ = path;
     Bind([this](int ordinal, const char* name) {
         return reinterpret_cast<Entry>(BindEntry(module_.get(), static_cast<WORD>(ordinal), name));

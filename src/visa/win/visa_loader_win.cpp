@@ -6,7 +6,7 @@
 std::unique_ptr<VisaLibrary> LoadVisaLibrary(const std::string& path, std::string& tried) {
     auto visa = path.empty() ? std::make_unique<DynamicVisaLibrary>()
                              : std::make_unique<DynamicVisaLibrary>(path);
-    tried = visa->tried();
+    tried = visa->failures();
     if (!visa->loaded()) return nullptr;
     return visa;
 }

@@ -9,6 +9,7 @@
 #include "base/ascii.h"
 #include "base/result_messages.h"
 #include "commands.h"
+#include "firmware/file_stream.h"
 #include "fleet/batch_run.h"
 #include "fleet/bus.h"
 #include "fleet/choice.h"
@@ -168,7 +169,8 @@ int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
 
     // Parsed once: every run writes this image, whatever becomes of the file meanwhile.
     FirmwareImage image;
-    const int loaded = LoadFirmwareImage(options.file, image);
+    FileStream file(os::OpenFile(options.file, "rb"));  // closed once parsed
+    const int loaded = LoadFirmwareImage(file, image);
     if (loaded == kImageNotOpened) {
         context.err.WriteLine(options.file + ": error 125: cannot open the file");
         return kExitUsage;

@@ -1,10 +1,11 @@
-#include "os/win/wide_path.h"
+#include "base/wide_text.h"
 
-#include "os/win/os_windows.h"
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
 
-namespace os {
-
-std::wstring WidePath(const std::string& utf8) {
+std::wstring WideFromUtf8(const std::string& utf8) {
     if (utf8.empty()) return std::wstring();
     const int n =
         MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -13,7 +14,7 @@ std::wstring WidePath(const std::string& utf8) {
     return wide;
 }
 
-std::string Utf8(const std::wstring& wide) {
+std::string Utf8FromWide(const std::wstring& wide) {
     if (wide.empty()) return std::string();
     const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
                                       nullptr, 0, nullptr, nullptr);
@@ -22,5 +23,3 @@ std::string Utf8(const std::wstring& wide) {
                         nullptr, nullptr);
     return utf8;
 }
-
-}  // namespace os
