@@ -1,5 +1,5 @@
 // The operating-system layer as fwtool uses it on POSIX: the report's appends, the clock and
-// its pauses, the terminal's answers and a stop request.
+// its pauses, the terminal's answers and the stop signals.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -7,12 +7,16 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <regex>
 #include <string>
 
+#include "base/unique_fd.h"
 #include "os/os.h"
+#include "os/record_file.h"
+#include "os/stop_signals.h"
 
 namespace {
 
@@ -48,20 +52,25 @@ class PipedStdin {
 
 }  // namespace
 
-TEST(OsPosix, AppendsOfSeveralWritersFollowOneAnotherWholeAtTheEnd) {
+TEST(OsPosix, ReportLinesOfSeveralWritersFollowOneAnotherWholeOrFailWithTheReason) {
     const std::string path = testing::TempDir() + "os_append_" + std::to_string(getpid());
     unlink(path.c_str());
-    os::AppendFile first, second;
+    os::RecordFile first, second;
     EXPECT_FALSE(first.IsOpen());
-    EXPECT_FALSE(first.Append("lost\n"));
-    ASSERT_TRUE(first.Open(path));  // created
-    ASSERT_TRUE(second.Open(path));
-    EXPECT_TRUE(first.Append("one\n"));
-    EXPECT_TRUE(second.Append("two\n"));
-    EXPECT_TRUE(first.Append("three\n"));
+    EXPECT_NE(first.Append("lost\n"), 0);
+    ASSERT_EQ(first.Open(path), 0);  // created
+    ASSERT_EQ(second.Open(path), 0);
+    EXPECT_EQ(first.Append("one\n"), 0);
+    EXPECT_EQ(second.Append("two\n"), 0);
+    EXPECT_EQ(first.Append("three\n"), 0);
     EXPECT_EQ(Contents(path), "one\ntwo\nthree\n");
-    EXPECT_FALSE(os::AppendFile().Open(path + ".d/no/such/folder"));
+    EXPECT_EQ(os::RecordFile().Open(path + ".d/no/such/folder"), ENOENT);
     unlink(path.c_str());
+
+    os::RecordFile full;
+    ASSERT_EQ(full.Open("/dev/full"), 0);
+    EXPECT_EQ(full.Append("one\n"), ENOSPC);
+    EXPECT_EQ(os::SystemErrorText(ENOSPC), "No space left on device");
 }
 
 TEST(OsPosix, PausesLastAtLeastTheirTimeOnTheMonotonicClock) {
@@ -76,24 +85,40 @@ TEST(OsPosix, PausesLastAtLeastTheirTimeOnTheMonotonicClock) {
 }
 
 TEST(OsPosix, AnswersAreReadLineByLineUntilTheInputEndsOrAStopIsRequested) {
+    if (UniqueFd(open("/dev/tty", O_RDWR | O_NOCTTY))) GTEST_SKIP() << "a terminal would be asked";
     PipedStdin input;
     EXPECT_FALSE(os::StdinIsTerminal());
     input.Type("yes\r\nno\n");
-    std::string line;
-    EXPECT_TRUE(os::ReadTerminalLine(line));
-    EXPECT_EQ(line, "yes");
-    EXPECT_TRUE(os::ReadTerminalLine(line));
-    EXPECT_EQ(line, "no");
-
     std::atomic<bool> stop{false};
-    os::WatchStopSignals(stop);
-    raise(SIGINT);  // handled: the test goes on
-    EXPECT_TRUE(stop.load());
-    input.Type("y\n");
-    EXPECT_FALSE(os::ReadTerminalLine(line)) << "an answer after Ctrl+C is no answer";
+    std::string line;
+    EXPECT_TRUE(os::AskTerminal("", line, stop));
+    EXPECT_EQ(line, "yes");
+    EXPECT_TRUE(os::AskTerminal("", line, stop));
+    EXPECT_EQ(line, "no");
+    stop = true;  // no input comes, yet the question ends
+    EXPECT_FALSE(os::AskTerminal("", line, stop));
     stop = false;
     input.Type("tail");
     input.End();
-    EXPECT_FALSE(os::ReadTerminalLine(line)) << "no line end before the input ended";
-    signal(SIGINT, SIG_DFL);
+    EXPECT_FALSE(os::AskTerminal("", line, stop)) << "no line end before the input ended";
+}
+
+TEST(OsPosix, StopSignalsAreTakenByTheirOwnThreadTheFirstStopsTheOthersAreAcknowledged) {
+    std::atomic<int> repeats{0};
+    {
+        os::StopSignals stop([&] { ++repeats; });
+        kill(getpid(), SIGTERM);  // blocked here: taken by the signals' own thread
+        for (int i = 0; i < 100 && !stop.requested(); ++i) os::SleepAtLeastMs(10);
+        EXPECT_TRUE(stop.requested());
+        EXPECT_EQ(stop.signal(), SIGTERM);
+        kill(getpid(), SIGINT);
+        kill(getpid(), SIGHUP);
+        for (int i = 0; i < 100 && repeats < 2; ++i) os::SleepAtLeastMs(10);
+        EXPECT_EQ(stop.signal(), SIGTERM) << "the first one counts";
+    }
+    EXPECT_EQ(repeats, 2);
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, number);
+    pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
 }

@@ -75,16 +75,12 @@ TEST(OutputWriterTest, ASlowReaderGetsEveryLogLineAndOnlyTheNewestProgressAClose
 class InstrumentLockTest : public ::testing::Test {
   protected:
     void SetUp() override {
-#ifndef _WIN32
         std::filesystem::create_directory(dir);
         setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-#endif
     }
-    void TearDown() override {
-        std::filesystem::remove_all(dir);
-    }
-    // Take as another process would: from a thread of its own (a Windows mutex is the
-    // thread's), released when that thread is done.
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    // Take as another process would: from a thread of its own (as a Windows mutex would
+    // need), released when that thread is done.
     static InstrumentLock::Result TakeElsewhere(const std::string& serial) {
         InstrumentLock::Result result;
         std::thread([&] { result = InstrumentLock().Take(serial); }).join();
@@ -105,7 +101,6 @@ TEST_F(InstrumentLockTest, OneHolderPerSerialWhateverItsLetterCaseUntilReleased)
     EXPECT_EQ(os::InstrumentLockName("tw/../1 2"), "fwtool-TW_.._1_2");
 }
 
-#ifndef _WIN32
 TEST_F(InstrumentLockTest, ALinkPlantedInTheLockDirectoryGetsNothing) {
     const std::string victim = dir + "/victim";
     std::filesystem::create_symlink(victim, dir + "/fwtool-TW00012345.lock");
@@ -120,6 +115,5 @@ TEST_F(InstrumentLockTest, ALinkPlantedInTheLockDirectoryGetsNothing) {
     in >> content;
     EXPECT_EQ(content, "kept");
 }
-#endif
 
 }  // namespace
