@@ -153,6 +153,16 @@ TEST_F(FwtoolTest, ChoiceOfInstrumentsAndItsExitStatuses) {
     EXPECT_EQ(Fwtool({"update", path(), "--all", "--json"}), 125);
     EXPECT_EQ(answers.size(), 1u);
     EXPECT_TRUE(sim->callsOf("viOpen").empty());
+
+    // One serial on two resources: which one is meant is unknown, and none runs twice.
+    SimScenario twins;
+    for (const std::string bus : {"USB0", "USB1"})
+        twins.instruments.push_back(
+            Attached(bus + "::0x0D3F::0x1141::TW00000001::INSTR", "normal"));
+    Start(std::move(twins));
+    EXPECT_EQ(Fwtool({"update", path(), "--yes", "--serial", "TW00000001"}), 122);
+    EXPECT_NE(err.find("USB0::0x0D3F::0x1141::TW00000001::INSTR USB1::"), std::string::npos) << err;
+    EXPECT_TRUE(sim->callsOf("viOpen").empty());
 }
 
 TEST_F(FwtoolTest, OneInstrumentUpdatedAsTheButtonDoesWithItsLogLineByLine) {
