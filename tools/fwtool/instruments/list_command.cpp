@@ -50,9 +50,8 @@ void AddListCommand(CLI::App& app, CommandContext& context, int& status) {
     CLI::App* list = app.add_subcommand(
         "list",
         "List the K4417F instruments on the bus: resource, serial, mode (normal, writer, busy "
-        "while another fwtool updates it, or unknown(code)) and revision field. Exit status 0, 120 "
-        "when none is found, 123 when "
-        "no VISA library loads.");
+        "while another fwtool updates it, or unknown(code)) and revision field. Exit status 0, "
+        "120 when none is found, 123 when no VISA library loads.");
     list->add_option("--visa", options->visaPath, "the VISA library to load");
     list->add_flag("--json", options->json,
                    "one JSON object per line: resource, serial, mode, revisions (code)");

@@ -1,6 +1,6 @@
 #pragma once
 // One output stream of the command line (stdout or stderr), shared by every run. In a real
-// process it queues on the process's output thread (host/output_writer.h), so a run never
+// process it queues on the process's output thread (os/output_writer.h), so a run never
 // waits for the reader and a closed stream costs nothing; each Write is one whole piece of
 // text, so lines of different threads never mix. Tests capture the text instead, at once.
 
@@ -24,6 +24,10 @@ class OutputStream {
     // Progress: of the writes of `key` still waiting for a slow reader, only the newest
     // is written.
     void WriteLatest(const std::string& key, const os::OutputWriter::Render& render);
+    // Returns once what was written so far is out (or dropped).
+    void Flush() {
+        if (writer_) writer_->Flush();
+    }
     // A terminal gets the progress display and may be asked questions.
     bool terminal() const { return terminal_; }
 
