@@ -8,6 +8,7 @@
 constexpr int kExitOk = 0;
 constexpr int kExitCancelled =
     kErrCancelled;                        // the operator declined (2, as the utility reports it)
+constexpr int kExitNoAccess = 117;        // an instrument's node may not be opened by this user
 constexpr int kExitNoInstrument = 120;    // no instrument found on the bus
 constexpr int kExitSerialNotFound = 121;  // a requested serial number is not on the bus
 constexpr int kExitNoneChosen = 122;      // several instruments found and none chosen
@@ -20,6 +21,7 @@ constexpr char kExitStatusHelp[] =
     "exit status:\n"
     "  0        success\n"
     "  1-34     the update utility's error number (2: cancelled by the operator)\n"
+    "  117      an instrument's device node may not be opened (see the udev rule)\n"
     "  120      no instrument found\n"
     "  121      a requested serial number is not on the bus\n"
     "  122      several instruments found and none chosen\n"

@@ -27,6 +27,8 @@ struct CommandContext {
     std::function<uint64_t()> nowMs;
     // Set by Ctrl+C; every run polls it.
     std::atomic<bool>& interrupted;
+    // What withVisa loaded last: the library file, or "usbtmc" (the kernel's driver).
+    std::string visaInUse = {};
 };
 
 // The surroundings of a real process: stdout, stderr, the terminal, Ctrl+C (from the

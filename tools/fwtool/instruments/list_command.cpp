@@ -14,7 +14,7 @@
 namespace {
 
 struct Listed {
-    std::string mode;  // "normal", "writer" or "unknown"
+    std::string mode;  // "normal", "writer", "unknown" or "no-access"
     int code = kOk;    // the identification's failure, for "unknown"
     std::string revisions;
 };
@@ -42,13 +42,18 @@ Listed Identify(VisaLibrary& visa, const std::string& resource) {
 
 int RunListCommand(CommandContext& context, const ListOptions& options) {
     return context.withVisa(options.visaPath, [&](VisaLibrary& visa) {
+        if (options.verbose) context.err.WriteLine("VISA backend: " + context.visaInUse);
         const std::vector<std::string> found = SearchBus(visa);
         if (found.empty()) {
             context.err.WriteLine("No instrument found.");
             return kExitNoInstrument;
         }
         for (const std::string& resource : found) {
-            const Listed listed = Identify(visa, resource);
+            // An instrument this user may not open is named, not opened.
+            const std::string noAccess = visa.AccessProblem(resource);
+            if (!noAccess.empty() && options.verbose) context.err.WriteLine(noAccess);
+            const Listed listed =
+                noAccess.empty() ? Identify(visa, resource) : Listed{"no-access", kOk, ""};
             if (options.json) {
                 nlohmann::json line{{"resource", resource},
                                     {"serial", SerialField(resource)},
@@ -72,10 +77,14 @@ void AddListCommand(CLI::App& app, CommandContext& context, int& status) {
     auto options = std::make_shared<ListOptions>();
     CLI::App* list = app.add_subcommand(
         "list",
-        "List the K4417F instruments on the bus: resource, serial, mode (normal, writer or "
-        "unknown(code)) and revision field. Exit status 0, 120 when none is found, 123 when "
+        "List the K4417F instruments on the bus: resource, serial, mode (normal, writer, "
+        "unknown(code), or no-access: this user may not open it) and revision field. Exit status "
+        "0, 120 when none is found, 123 when "
         "no VISA library loads.");
-    list->add_option("--visa", options->visaPath, "the VISA library to load");
+    list->add_option("--visa", options->visaPath, kVisaOptionHelp);
+    list->add_flag("--verbose", options->verbose,
+                   "say on stderr which VISA backend is in use, and why an instrument is "
+                   "no-access");
     list->add_flag("--json", options->json,
                    "one JSON object per line: resource, serial, mode, revisions (code)");
     list->callback([&context, &status, options] { status = RunListCommand(context, *options); });

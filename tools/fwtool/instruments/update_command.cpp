@@ -16,6 +16,7 @@
 #include "platform.h"
 #include "text_events.h"
 #include "ui/error_table.h"
+#include "visa/visa_library.h"
 
 namespace {
 
@@ -111,6 +112,11 @@ int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
                                             problem);
             return status;
         }
+        for (const std::string& resource : chosen)
+            if (const std::string problem = visa.AccessProblem(resource); !problem.empty()) {
+                context.err.WriteLine("fwtool update: " + problem);
+                return kExitNoAccess;
+            }
         if (asks && !context.stdinIsTerminal)
             return Usage(context, "standard input is not a terminal: --yes is needed");
         if (asks && !Confirmed(context, chosen, options, firmware)) {
@@ -146,7 +152,8 @@ void AddUpdateCommand(CLI::App& app, CommandContext& context, int& status) {
         "Update the firmware of K4417F instruments with FILE, as the Update button does; several "
         "instruments are updated at once.\n"
         "Exit status: 0 every instrument completed; else the first failed instrument's error "
-        "number (in the order of --serial, or of the search); 2 answered no; 120 no "
+        "number (in the order of --serial, or of the search); 2 answered no; 117 an "
+        "instrument's device node may not be opened; 120 no "
         "instrument found; 121 a serial not on the bus; 122 several instruments and no "
         "--serial or --all; 123 no VISA library; 125 usage error or FILE cannot be opened "
         "(a refused FILE: its error number); 130 stopped by Ctrl+C.");
@@ -164,6 +171,6 @@ void AddUpdateCommand(CLI::App& app, CommandContext& context, int& status) {
                      "JSON lines on stdout: log, progress and end events (needs --yes)");
     update->add_option("--report", o->reportPath,
                        "append one JSON line per instrument to this file");
-    update->add_option("--visa", o->visaPath, "the VISA library to load");
+    update->add_option("--visa", o->visaPath, kVisaOptionHelp);
     update->callback([&context, &status, o] { status = RunUpdateCommand(context, *o); });
 }
