@@ -127,6 +127,7 @@ void SimUsbtmcBus::Impl::Plug(Port& port) {
     g_signal_connect(port.handler, "handle-ioctl", G_CALLBACK(Queue<Op::kIoctl>), &port);
     umockdev_testbed_attach_ioctl(testbed, port.node.c_str(), port.handler, nullptr);
     port.plugged = true;
+    g_printerr("fwsim-usbtmc: %s on the bus as %s\n", port.serial.c_str(), port.node.c_str());
     port.leaving = false;
     port.returnAtMs = 0;
 }
@@ -147,15 +148,15 @@ void SimUsbtmcBus::Impl::Unplug(Port& port) {
                                     std::string(sys) + "/class/usbmisc/" + port.node.substr(5)})
         ::unlink(link.c_str());
     g_free(sys);
-    for (auto& entry : port.sessions) entry.second = 0;  // their files answer ENODEV now
     port.plugged = false;
+    g_printerr("fwsim-usbtmc: %s off the bus\n", port.serial.c_str());
 }
 
 ViSession SimUsbtmcBus::Impl::SessionOf(Port& port, UMockdevIoctlClient* client) {
     std::unique_lock<std::mutex> lock(mutex);
+    if (!port.plugged || port.pulled) return 0;
     auto known = port.sessions.find(client);
     if (known != port.sessions.end()) return known->second;
-    if (!port.plugged) return 0;
     lock.unlock();
     ViSession session = 0;
     visa.viOpen(rm, visa.instrument(port.index).resource().c_str(), 0, 0, &session);
@@ -212,7 +213,6 @@ void SimUsbtmcBus::Impl::Answer(Port& port, Op op, UMockdevIoctlClient* client) 
             ++port.writesInSection > options.unplugAfterWrites) {
             pull = true;
             port.pulled = true;
-            for (auto& entry : port.sessions) entry.second = 0;
         }
     }
     if (pull)
