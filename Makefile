@@ -12,7 +12,7 @@ TSAN    := $(BUILD)/tsan
 FUZZ_SECONDS ?= 180
 GENERATOR := -G Ninja
 
-.PHONY: all deps build native win asan tsan tsan-build test run fuzz bench clean format
+.PHONY: all deps build native win asan tsan tsan-build test run fuzz bench deb clean format
 
 all: build
 
@@ -59,6 +59,11 @@ run: build
 # Benchmarks, never part of test: one table of figures against their targets.
 bench: deps
 	@bash scripts/run-bench.sh
+
+# fwtool as a Debian package: build/deb/fwtool_<version>_amd64.deb.
+deb: native
+	@cpack --config $(NATIVE)/CPackConfig.cmake -B $(BUILD)/deb >/dev/null
+	@ls $(BUILD)/deb/*.deb
 
 clean:
 	rm -rf $(BUILD)

@@ -49,3 +49,11 @@ if(TARGET fwsim_usbtmc AND NOT FWU_SANITIZE AND NOT FWU_SANITIZE_THREAD)
     set_tests_properties(fwtool_usbtmc_${case} PROPERTIES FIXTURES_REQUIRED fwtool_sample TIMEOUT 180)
   endforeach()
 endif()
+
+# The Debian package, unpacked: its files, and its fwtool's version and search.
+if(NOT FWU_SANITIZE AND NOT FWU_SANITIZE_THREAD)
+  add_test(NAME fwtool_deb_package
+           COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/native/deb_package.sh
+                   ${CMAKE_BINARY_DIR}/CPackConfig.cmake ${FWTOOL_DIR})
+  set_tests_properties(fwtool_deb_package PROPERTIES TIMEOUT 120)
+endif()
