@@ -9,6 +9,7 @@
 // sim_record_file.h). Exits with the command's status; 124 when the command did not end
 // within the deadline (it is killed), 125 on a usage error.
 
+#include <link.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +32,21 @@ int Usage(const char* problem) {
                  "COMMAND [ARG...]\n",
                  problem);
     return 125;
+}
+
+// The AddressSanitizer runtime this program was linked with, when it was: a sanitized
+// command needs it loaded before the umockdev preload, or it refuses to start.
+std::string SanitizerRuntime() {
+    std::string found;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* out) {
+            const std::string name = info->dlpi_name ? info->dlpi_name : "";
+            if (name.find("/libasan.so") == std::string::npos) return 0;
+            *static_cast<std::string*>(out) = name;
+            return 1;
+        },
+        &found);
+    return found;
 }
 
 }  // namespace
@@ -69,8 +85,10 @@ int main(int argc, char** argv) {
     if (child < 0) return Usage("cannot start the command");
     if (child == 0) {
         const char* preload = std::getenv("LD_PRELOAD");
-        const std::string preloads =
-            std::string("libumockdev-preload.so.0") + (preload ? std::string(":") + preload : "");
+        const std::string sanitizer = SanitizerRuntime();
+        const std::string preloads = (sanitizer.empty() ? "" : sanitizer + ":") +
+                                     "libumockdev-preload.so.0" +
+                                     (preload ? std::string(":") + preload : "");
         setenv("LD_PRELOAD", preloads.c_str(), 1);
         setenv("UMOCKDEV_DIR", bus.root().c_str(), 1);
         execvp(argv[at + 1], argv + at + 1);
