@@ -3,9 +3,10 @@ BUILD   := build
 NATIVE  := $(BUILD)/native
 WIN     := $(BUILD)/win
 ASAN    := $(BUILD)/asan
-# What the sanitized tree builds: every unit-test binary (tests/CMakeLists.txt) and fwtool.
+# What the sanitized tree builds: every unit-test binary (tests/CMakeLists.txt), fwtool and
+# the simulated USBTMC bus its tests run it on.
 ASAN_TARGETS := firmware_tests app_tests sim_tests instrument_tests writer_tests \
-                update_tests reliability_tests visa_posix_tests cli_tests fwtool
+                update_tests reliability_tests visa_posix_tests cli_tests fwtool fwsim_usbtmc
 # What the thread-sanitized tree builds: the unit-test binaries.
 TSAN_TARGETS := $(filter %_tests,$(ASAN_TARGETS))
 TSAN    := $(BUILD)/tsan
