@@ -42,7 +42,7 @@ set_tests_properties(fwtool_update_through_simulator_library PROPERTIES
 # list and update with --visa usbtmc among simulated USBTMC instruments (fwsim-usbtmc under
 # umockdev; a fwtool built with AddressSanitizer gets its runtime preloaded first).
 if(TARGET fwsim_usbtmc AND NOT FWU_SANITIZE_THREAD)
-  foreach(case list update two silent unplug)
+  foreach(case list update two silent unplug denied)
     add_test(NAME fwtool_usbtmc_${case}
              COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/native/usbtmc_bus.sh $<TARGET_FILE:fwtool>
                      $<TARGET_FILE:fwsim_usbtmc> $<TARGET_FILE:fwsim_visa_so> ${FWTOOL_DIR} ${case})

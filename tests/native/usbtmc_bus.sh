@@ -8,6 +8,7 @@
 #   two      two instruments updated at once
 #   silent   an instrument that never answers: the read ends by the timeout set
 #   unplug   an instrument pulled out mid-section: the run ends with its error number
+#   denied   a node this user may not open: listed as no-access, not updated (117)
 set -e
 fwtool="$1"
 bus="$2"
@@ -91,6 +92,27 @@ unplug)
     set -e
     [ "$status" -eq 4 ] || fail "exit $status, not 4 (IO error): $(tail -3 run.out) $(cat run.err)"
     grep -q '"code":4,"event":"end"' run.out || fail "no end event: $(tail -3 run.out)"
+    ;;
+denied)
+    scenario TW00012345 TW00012346:writer > s.json
+    # The testbed's node links to a pty of its own: take every right on it away. Root would
+    # open it all the same, unless it drops the override of file modes.
+    drop=""
+    [ "$(id -u)" -ne 0 ] || drop="setpriv --bounding-set -dac_override,-dac_read_search"
+    denied() {
+        "$bus" --scenario s.json --record run.rec --deadline 60 -- \
+            sh -c 'chmod 000 "$UMOCKDEV_DIR/dev/usbtmc0" && exec "$@"' sh $drop "$fwtool" "$@"
+    }
+    denied list --visa usbtmc > list.out
+    grep -q "^$(resource TW00012345)  TW00012345  no-access" list.out || fail "$(cat list.out)"
+    grep -q "TW00012346  writer" list.out || fail "list: $(cat list.out)"
+    set +e
+    denied update ../sample.fw --all --yes --visa usbtmc > run.out 2> run.err
+    status=$?
+    set -e
+    [ "$status" -eq 117 ] || fail "update: exit $status, not 117: $(cat run.err)"
+    grep -q "/dev/usbtmc0: .*60-k4417f-usbtmc.rules" run.err || fail "$(cat run.err)"
+    ! grep -q '"op":"viWrite"' run.rec || fail "the update sent something"
     ;;
 *)
     fail "unknown case $5"
