@@ -3,16 +3,19 @@ BUILD   := build
 NATIVE  := $(BUILD)/native
 WIN     := $(BUILD)/win
 ASAN    := $(BUILD)/asan
-# What the sanitized tree builds: every unit-test binary (tests/CMakeLists.txt) and fwtool.
+# What the sanitized tree builds: every unit-test binary (tests/CMakeLists.txt), fwtool and
+# the simulated USBTMC bus that its tests and usbtmc_tests run on.
 ASAN_TARGETS := base_tests firmware_tests app_tests sim_tests instrument_tests writer_tests \
-                update_tests reliability_tests visa_posix_tests os_tests cli_tests fwtool
-# What the thread-sanitized tree builds: the unit-test binaries.
-TSAN_TARGETS := $(filter %_tests,$(ASAN_TARGETS))
+                update_tests reliability_tests visa_posix_tests os_tests cli_tests usbtmc_tests \
+                fwtool fwsim_usbtmc
+# What the thread-sanitized tree builds: the unit-test binaries, but for the one that runs
+# under the umockdev preload (left out of that tree).
+TSAN_TARGETS := $(filter-out usbtmc_tests,$(filter %_tests,$(ASAN_TARGETS)))
 TSAN    := $(BUILD)/tsan
 FUZZ_SECONDS ?= 180
 GENERATOR := -G Ninja
 
-.PHONY: all deps build native win asan tsan tsan-build test run fuzz bench clean format
+.PHONY: all deps build native win asan tsan tsan-build test run fuzz bench deb clean format
 
 all: build
 
@@ -59,6 +62,11 @@ run: build
 # Benchmarks, never part of test: one table of figures against their targets.
 bench: deps
 	@bash scripts/run-bench.sh
+
+# fwtool as a Debian package: build/deb/fwtool_<version>_amd64.deb.
+deb: native
+	@cpack --config $(NATIVE)/CPackConfig.cmake -B $(BUILD)/deb >/dev/null
+	@ls $(BUILD)/deb/*.deb
 
 clean:
 	rm -rf $(BUILD)

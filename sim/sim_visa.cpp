@@ -5,8 +5,8 @@
 #include <mutex>
 
 #include "base/ascii.h"
-#include "resource_matcher.h"
 #include "sim_instrument.h"
+#include "visa/resource_matcher.h"
 
 namespace {
 
@@ -177,9 +177,9 @@ ViStatus SimVisa::viFindRsrc(ViSession sesn, const ViChar* expr, ViFindList* fin
     std::vector<std::string> matches;
     for (const auto& slot : impl_->slots) {
         const std::string& resource = slot->instrument->resource();
-        SimMatch m = SimMatchExpression(expr, resource);
-        if (m == SimMatch::kMalformed) return call.Done(VI_ERROR_INV_EXPR);
-        if (m == SimMatch::kMatch) matches.push_back(resource);
+        ResourceMatch m = MatchResourceExpression(expr, resource);
+        if (m == ResourceMatch::kMalformed) return call.Done(VI_ERROR_INV_EXPR);
+        if (m == ResourceMatch::kMatch) matches.push_back(resource);
     }
     if (retCnt) *retCnt = static_cast<ViUInt32>(matches.size());
     if (matches.empty()) return call.Done(VI_ERROR_RSRC_NFOUND);

@@ -40,3 +40,13 @@
 #include "visa/visa_library.h"
 
 std::unique_ptr<VisaLibrary> LoadVisaLibrary(const std::string& path, std::string& tried);
+
+// The command line's choice of backend: as LoadVisaLibrary, with what Linux has besides.
+// There, `path` "usbtmc" (or, with `path` empty, $FWTOOL_VISA "usbtmc") chooses the kernel's
+// USBTMC driver, and so does an empty `path` with $FWTOOL_VISA unset when no vendor library
+// loads. `inUse` names the backend given: the library file, or kVisaBackendUsbtmc.
+std::unique_ptr<VisaLibrary> LoadVisaBackend(const std::string& path, std::string& tried,
+                                             std::string& inUse);
+
+// What --visa and $FWTOOL_VISA name the built-in backend by (Linux).
+constexpr char kVisaBackendUsbtmc[] = "usbtmc";

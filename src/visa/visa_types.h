@@ -32,6 +32,7 @@ constexpr ViStatus VI_ERROR_INV_EXPR = static_cast<ViStatus>(0xBFFF0010u);
 constexpr ViStatus VI_ERROR_TMO = static_cast<ViStatus>(0xBFFF0015u);
 constexpr ViStatus VI_ERROR_NSUP_ATTR = static_cast<ViStatus>(0xBFFF001Du);
 constexpr ViStatus VI_ERROR_IO = static_cast<ViStatus>(0xBFFF003Eu);
+constexpr ViStatus VI_ERROR_CONN_LOST = static_cast<ViStatus>(0xBFFF00A6u);
 constexpr ViStatus VI_ERROR_LIBRARY_NFOUND = static_cast<ViStatus>(0xBFFF009Eu);
 
 constexpr ViAttr VI_ATTR_TMO_VALUE = 0x3FFF001A;

@@ -53,3 +53,22 @@ foreach(case sigterm sighup second-sigint closed-stdout full-report two-processe
                    $<TARGET_FILE:fwtool> $<TARGET_FILE:fwsim_visa_so> ${FWTOOL_DIR} ${case})
   set_tests_properties(fwtool_unattended_${case} PROPERTIES TIMEOUT 90)
 endforeach()
+
+# list and update with --visa usbtmc among simulated USBTMC instruments (fwsim-usbtmc under
+# umockdev; a fwtool built with AddressSanitizer gets its runtime preloaded first).
+if(TARGET fwsim_usbtmc AND NOT FWU_SANITIZE_THREAD)
+  foreach(case list update two silent unplug denied)
+    add_test(NAME fwtool_usbtmc_${case}
+             COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/native/usbtmc_bus.sh $<TARGET_FILE:fwtool>
+                     $<TARGET_FILE:fwsim_usbtmc> $<TARGET_FILE:fwsim_visa_so> ${FWTOOL_DIR} ${case})
+    set_tests_properties(fwtool_usbtmc_${case} PROPERTIES FIXTURES_REQUIRED fwtool_sample TIMEOUT 180)
+  endforeach()
+endif()
+
+# The Debian package, unpacked: its files, and its fwtool's version and search.
+if(NOT FWU_SANITIZE AND NOT FWU_SANITIZE_THREAD)
+  add_test(NAME fwtool_deb_package
+           COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/native/deb_package.sh
+                   ${CMAKE_BINARY_DIR}/CPackConfig.cmake ${FWTOOL_DIR})
+  set_tests_properties(fwtool_deb_package PROPERTIES TIMEOUT 120)
+endif()

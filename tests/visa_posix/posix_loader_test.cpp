@@ -10,6 +10,7 @@
 
 #include "identify_first.h"
 #include "visa/posix/posix_visa_library.h"
+#include "visa/usbtmc/usbtmc_visa_library.h"
 #include "visa/visa_functions.h"
 #include "visa/visa_loader.h"
 
@@ -59,6 +60,29 @@ TEST_F(VisaLoaderTest, NothingLoadedNamesEveryFileTried) {
     if (LoadVisaLibrary("", tried)) GTEST_SKIP() << "a VISA library is installed";
     EXPECT_EQ(tried, "libvisa.so" + missing + ", libvisa.so.7" + missing + ", libvisa.so.0" +
                          missing + ", libiovisa.so" + missing + ", librsvisa.so" + missing);
+}
+
+// fwtool's choice: a library named (by --visa or FWTOOL_VISA) or nothing; "usbtmc" the
+// kernel's driver; with no name, the driver when no vendor library loads.
+TEST_F(VisaLoaderTest, TheKernelsDriverIsChosenByNameOrWhenNoLibraryLoads) {
+    std::string inUse;
+    EXPECT_EQ(LoadVisaBackend("/no/such/visa.so", tried, inUse), nullptr);
+    EXPECT_EQ(tried, "/no/such/visa.so");
+    std::unique_ptr<VisaLibrary> visa = LoadVisaBackend(FWSIM_VISA_SO, tried, inUse);
+    EXPECT_NE(dynamic_cast<PosixVisaLibrary*>(visa.get()), nullptr);
+    EXPECT_EQ(inUse, FWSIM_VISA_SO);
+
+    setenv("FWTOOL_VISA", "usbtmc", 1);
+    for (const std::string& path : {std::string("usbtmc"), std::string()}) {
+        visa = LoadVisaBackend(path, tried, inUse);
+        EXPECT_NE(dynamic_cast<UsbtmcVisaLibrary*>(visa.get()), nullptr) << path;
+        EXPECT_EQ(inUse, "usbtmc");
+    }
+    unsetenv("FWTOOL_VISA");
+    visa = LoadVisaBackend("", tried, inUse);
+    if (dynamic_cast<PosixVisaLibrary*>(visa.get())) GTEST_SKIP() << "a VISA library is installed";
+    EXPECT_NE(dynamic_cast<UsbtmcVisaLibrary*>(visa.get()), nullptr);
+    EXPECT_EQ(inUse, "usbtmc");
 }
 
 TEST_F(VisaLoaderTest, MissingEntriesFailTheirCallsWithoutTouchingOutputs) {

@@ -1,13 +1,14 @@
 #pragma once
 // fwtool's exit statuses, all in one table. A result code of the update utility (1 to 34,
 // see base/result_code.h) is passed through as the exit status unchanged; the statuses from
-// 120 up are the command line's own.
+// 117 up are the command line's own.
 
 #include "base/result_code.h"
 
 constexpr int kExitOk = 0;
 constexpr int kExitCancelled =
     kErrCancelled;                        // the operator declined (2, as the utility reports it)
+constexpr int kExitNoAccess = 117;        // an instrument's node may not be opened by this user
 constexpr int kExitReportLost = 118;      // every update completed, a report line was lost
 constexpr int kExitInstrumentBusy = 119;  // another fwtool is updating a chosen instrument
 constexpr int kExitNoInstrument = 120;    // no instrument found on the bus
@@ -22,6 +23,7 @@ constexpr char kExitStatusHelp[] =
     "exit status:\n"
     "  0        success\n"
     "  1-34     the update utility's error number (2: cancelled by the operator)\n"
+    "  117      an instrument's device node may not be opened (see the udev rule)\n"
     "  118      every update completed, but a report line could not be written\n"
     "  119      an instrument is being updated by another fwtool\n"
     "  120      no instrument found\n"

@@ -6,11 +6,20 @@
 
 #include "command_context.h"
 #include "commands.h"
+#include "firmware/model_catalogue.h"
 
 int UsageError(const char* command, const std::string& message) {
     std::fprintf(stderr, "fwtool %s: %s\nRun with --help for more information.\n", command,
                  message.c_str());
     return kExitUsage;
+}
+
+// The first line is what packaging tools read the version from.
+std::string VersionText() {
+    std::string text = std::string("fwtool ") + UTILITY_VERSION + "\nModels:";
+    for (const ModelRecord* model = ModelCatalogue; model->modelName[0] != '\0'; ++model)
+        text += std::string(" ") + model->modelName;
+    return text;
 }
 
 int main(int argc, char** argv) {
@@ -19,6 +28,7 @@ int main(int argc, char** argv) {
         "builds them from payload files, and lists and updates K4417F instruments.",
         "fwtool");
     app.require_subcommand(1);
+    app.set_version_flag("--version", VersionText(), "show the version and the models known");
     app.footer(std::string("fwtool <command> --help shows a command's options.\n\n") +
                kExitStatusHelp);
     ProcessSurroundings process;  // first: no other thread may start before it

@@ -10,3 +10,13 @@ std::unique_ptr<VisaLibrary> LoadVisaLibrary(const std::string& path, std::strin
     if (!visa->loaded()) return nullptr;
     return visa;
 }
+
+std::unique_ptr<VisaLibrary> LoadVisaBackend(const std::string& path, std::string& tried,
+                                             std::string& inUse) {
+    auto visa = path.empty() ? std::make_unique<DynamicVisaLibrary>()
+                             : std::make_unique<DynamicVisaLibrary>(path);
+    tried = visa->tried();
+    inUse = visa->path();
+    if (!visa->loaded()) return nullptr;
+    return visa;
+}

@@ -31,6 +31,8 @@ struct CommandContext {
     RunClock& clock;
     // Set by Ctrl+C and the other stop signals; every run polls it.
     std::atomic<bool>& interrupted;
+    // What withVisa loaded last: the library file, or "usbtmc" (the kernel's driver).
+    std::string visaInUse = {};
 };
 
 // The surroundings of a real process: stdout and stderr written by the output thread, the

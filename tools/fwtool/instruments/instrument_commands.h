@@ -16,7 +16,18 @@ class App;
 struct ListOptions {
     std::string visaPath;
     bool json = false;
+    bool verbose = false;
 };
+
+// The help of --visa, which says what is used without it.
+#ifdef _WIN32
+constexpr char kVisaOptionHelp[] = "the VISA library to load";
+#else
+constexpr char kVisaOptionHelp[] =
+    "the VISA library to load, or 'usbtmc' for the kernel's USBTMC driver (/dev/usbtmcN); "
+    "without it: $FWTOOL_VISA, else the first vendor library that loads (libvisa.so, "
+    "libvisa.so.7, libvisa.so.0, libiovisa.so, librsvisa.so), else usbtmc";
+#endif
 
 struct UpdateOptions {
     std::string file;

@@ -11,6 +11,7 @@
 
 int RunListCommand(CommandContext& context, const ListOptions& options) {
     return context.withVisa(options.visaPath, [&](VisaLibrary& visa) {
+        if (options.verbose) context.err.WriteLine("VISA backend: " + context.visaInUse);
         const std::vector<std::string> found = SearchBus(visa);
         if (found.empty()) {
             context.err.WriteLine("No instrument found.");
@@ -18,11 +19,15 @@ int RunListCommand(CommandContext& context, const ListOptions& options) {
         }
         for (const std::string& resource : found) {
             if (context.interrupted) return kExitInterrupted;
+            // An instrument this user may not open is named, not opened.
+            const std::string noAccess = visa.AccessProblem(resource);
+            if (!noAccess.empty() && options.verbose) context.err.WriteLine(noAccess);
             // An instrument that an update holds is not opened: "*IDN?" would reach its
             // writer. Held while identifying, so that no update starts meanwhile.
             os::InstrumentLock lock;
             const InstrumentState listed =
-                lock.Take(SerialFromResource(resource)) == os::InstrumentLock::kBusy
+                !noAccess.empty() ? InstrumentState{"no-access", 0, ""}
+                : lock.Take(SerialFromResource(resource)) == os::InstrumentLock::kBusy
                     ? InstrumentState{"busy", 0, ""}
                     : IdentifyInstrument(visa, resource);
             if (options.json) {
@@ -50,9 +55,13 @@ void AddListCommand(CLI::App& app, CommandContext& context, int& status) {
     CLI::App* list = app.add_subcommand(
         "list",
         "List the K4417F instruments on the bus: resource, serial, mode (normal, writer, busy "
-        "while another fwtool updates it, or unknown(code)) and revision field. Exit status 0, "
-        "120 when none is found, 123 when no VISA library loads.");
-    list->add_option("--visa", options->visaPath, "the VISA library to load");
+        "while another fwtool updates it, no-access when this user may not open it, or "
+        "unknown(code)) and revision field. Exit status 0, 120 when none is found, 123 when no "
+        "VISA library loads.");
+    list->add_option("--visa", options->visaPath, kVisaOptionHelp);
+    list->add_flag("--verbose", options->verbose,
+                   "say on stderr which VISA backend is in use, and why an instrument is "
+                   "no-access");
     list->add_flag("--json", options->json,
                    "one JSON object per line: resource, serial, mode, revisions (code)");
     list->callback([&context, &status, options] { status = RunListCommand(context, *options); });

@@ -3,10 +3,10 @@
 
 namespace {
 
-int WithLoadedVisa(OutputStream& err, const std::string& path,
+int WithLoadedVisa(OutputStream& err, const std::string& path, std::string& inUse,
                    const std::function<int(VisaLibrary&)>& body) {
     std::string tried;
-    std::unique_ptr<VisaLibrary> visa = LoadVisaLibrary(path, tried);
+    std::unique_ptr<VisaLibrary> visa = LoadVisaBackend(path, tried, inUse);
     if (!visa) {
         err.WriteLine("cannot load VISA library, tried: " + tried);
         return kExitNoVisaLibrary;
@@ -24,7 +24,7 @@ ProcessSurroundings::ProcessSurroundings()
       context_{out_,
                err_,
                [this](const std::string& path, const std::function<int(VisaLibrary&)>& body) {
-                   return WithLoadedVisa(err_, path, body);
+                   return WithLoadedVisa(err_, path, context_.visaInUse, body);
                },
                os::StdinIsTerminal(),
                [this](const std::string& question, std::string& answer) {

@@ -21,6 +21,7 @@
 #include "os/instrument_lock.h"
 #include "os/record_file.h"
 #include "text_events.h"
+#include "visa/visa_library.h"
 
 namespace {
 
@@ -203,6 +204,11 @@ int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
                           problem);
             return report.Refused(ChoiceStatus(choice));
         }
+        for (const std::string& resource : chosen)
+            if (const std::string problem = visa.AccessProblem(resource); !problem.empty()) {
+                context.err.WriteLine("fwtool update: " + problem);
+                return report.Refused(kExitNoAccess);
+            }
         if (asks && !context.stdinIsTerminal)
             return Usage(context, "standard input is not a terminal: --yes is needed");
         // Held until every run has closed its session, by the thread that took them.
@@ -246,13 +252,13 @@ void AddUpdateCommand(CLI::App& app, CommandContext& context, int& status) {
         "Update the firmware of K4417F instruments with FILE, as the Update button does; several "
         "instruments are updated at once.\n"
         "Exit status: 0 every instrument completed; else the first failed instrument's error "
-        "number (in the order of --serial, or of the search); 2 answered no; 118 every "
-        "instrument completed but a report line could not be written; 119 an instrument is "
-        "being updated by another fwtool; 120 no instrument found; 121 a serial not on the "
-        "bus; 122 several instruments and no --serial or --all, or a serial naming several; "
-        "123 no VISA library; 125 usage error or FILE cannot be opened (a refused FILE: its "
-        "error number); 130 stopped by Ctrl+C, 143 by SIGTERM, 129 by SIGHUP (the section "
-        "being written is finished first).");
+        "number (in the order of --serial, or of the search); 2 answered no; 117 an "
+        "instrument's device node may not be opened; 118 every instrument completed but a "
+        "report line could not be written; 119 an instrument is being updated by another "
+        "fwtool; 120 no instrument found; 121 a serial not on the bus; 122 several instruments "
+        "and no --serial or --all, or a serial naming several; 123 no VISA library; 125 usage "
+        "error or FILE cannot be opened (a refused FILE: its error number); 130 stopped by "
+        "Ctrl+C, 143 by SIGTERM, 129 by SIGHUP (the section being written is finished first).");
     update->add_option("FILE", o->file, "the firmware revision file")->required();
     update
         ->add_option("--serial", o->serials,
@@ -268,6 +274,6 @@ void AddUpdateCommand(CLI::App& app, CommandContext& context, int& status) {
     update->add_option("--report", o->reportPath,
                        "append one JSON line per instrument to this file, on the disk before the "
                        "instrument's end is shown");
-    update->add_option("--visa", o->visaPath, "the VISA library to load");
+    update->add_option("--visa", o->visaPath, kVisaOptionHelp);
     update->callback([&context, &status, o] { status = RunUpdateCommand(context, *o); });
 }

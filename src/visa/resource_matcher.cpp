@@ -1,4 +1,4 @@
-#include "resource_matcher.h"
+#include "visa/resource_matcher.h"
 
 #include <algorithm>
 #include <bitset>
@@ -76,9 +76,9 @@ bool Compile(const std::string& expr, std::vector<Atom>& atoms) {
 
 }  // namespace
 
-SimMatch SimMatchExpression(const std::string& expression, const std::string& name) {
+ResourceMatch MatchResourceExpression(const std::string& expression, const std::string& name) {
     std::vector<Atom> atoms;
-    if (!Compile(expression, atoms)) return SimMatch::kMalformed;
+    if (!Compile(expression, atoms)) return ResourceMatch::kMalformed;
 
     // reach[i]: the first i characters of the name can be matched by the atoms so far.
     // One pass per atom keeps the work at atoms x characters, without backtracking.
@@ -102,5 +102,5 @@ SimMatch SimMatchExpression(const std::string& expression, const std::string& na
         }
         reach.swap(next);
     }
-    return reach[name.size()] ? SimMatch::kMatch : SimMatch::kNoMatch;
+    return reach[name.size()] ? ResourceMatch::kMatch : ResourceMatch::kNoMatch;
 }

@@ -1,0 +1,44 @@
+#pragma once
+// The simulated instruments as the kernel's USBTMC driver offers them, under umockdev: each
+// instrument is a USB device with its interface and a usbmisc node /dev/usbtmcN in a
+// testbed, whose open, read, write and timeout ioctl reach the instrument model (SimVisa).
+// A program run with UMOCKDEV_DIR set to root() and libumockdev-preload.so.0 preloaded
+// sees them as real ones, through the real libudev and system calls.
+//
+// Like real instruments, one that was told to switch into writer mode drops off the bus
+// once the program closes it and comes back, after `reenumerateMs`, under a new node
+// name; and one can be unplugged in the middle of a section.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class SimVisa;
+
+struct SimUsbtmcOptions {
+    uint32_t reenumerateMs = 1000;
+    // The instrument (serial) pulled out once its writer has begun section `unplugSection`,
+    // after `unplugAfterWrites` further writes. Empty: none.
+    std::string unplugSerial;
+    int unplugSection = 0;
+    int unplugAfterWrites = 3;
+};
+
+class SimUsbtmcBus {
+  public:
+    // Plugs in every instrument of `visa` (borrowed), in its order: usbtmc0, usbtmc1, ...
+    SimUsbtmcBus(SimVisa& visa, SimUsbtmcOptions options);
+    ~SimUsbtmcBus();
+    SimUsbtmcBus(const SimUsbtmcBus&) = delete;
+    SimUsbtmcBus& operator=(const SimUsbtmcBus&) = delete;
+
+    // The testbed's root, for UMOCKDEV_DIR.
+    std::string root() const;
+    // Closes the sessions of nodes the program closed, and takes instruments off the bus
+    // and back as their state asks. Called every few milliseconds while the program runs.
+    void Poll();
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};

@@ -1,0 +1,120 @@
+#!/bin/sh
+# usbtmc_bus.sh FWTOOL FWSIM_USBTMC SIMLIB DIR CASE: fwtool with --visa usbtmc among
+# simulated instruments that the kernel's USBTMC driver seems to offer (fwsim-usbtmc,
+# umockdev). CASE is one of:
+#   list     two instruments, one in writer mode, listed by serial and mode
+#   update   one instrument updated; it drops off at the switch and comes back under
+#            another node a second later; its flash as the VISA library run leaves it
+#   two      two instruments updated at once
+#   silent   an instrument that never answers: the read ends by the timeout set
+#   unplug   an instrument pulled out mid-section: the run ends with its error number
+#   denied   a node this user may not open: listed as no-access, not updated (117)
+set -e
+fwtool="$1"
+bus="$2"
+lib="$3"
+dir="$4/usbtmc_$5"
+rm -rf "$dir" && mkdir -p "$dir" && cd "$dir"
+fail() { echo "$*" >&2; exit 1; }
+resource() { echo "USB0::0x0D3F::0x1141::$1::INSTR"; }
+# scenario SERIAL[:writer]... > FILE: instruments with a flash file each, pauses checked.
+scenario() {
+    printf '{ "timingChecks": true, "instruments": ['
+    sep=""
+    for spec in "$@"; do
+        mode=normal
+        case "$spec" in *:writer) mode=writer; spec=${spec%:writer} ;; esac
+        printf '%s{ "resource": "%s", "revision": "0105AA0BB01CCCC01D0105", "mode": "%s", "flashFile": "%s.bin" }' \
+            "$sep" "$(resource "$spec")" "$mode" "$spec"
+        sep=", "
+    done
+    printf '] }\n'
+}
+clean() { ! grep -q violation "$1" || fail "the instruments saw: $(grep violation "$1")"; }
+# The same update through the VISA library: the flash the usbtmc run must leave
+# (TW00099999.bin).
+reference() {
+    scenario TW00099999 > ref.json
+    FWSIM_SCENARIO="$dir/ref.json" "$fwtool" update ../sample.fw --yes --visa "$lib" > ref.out \
+        || fail "reference update: exit $?"
+}
+
+case "$5" in
+list)
+    scenario TW00012345 TW00012346:writer > s.json
+    "$bus" --scenario s.json --deadline 60 -- "$fwtool" list --visa usbtmc > list.out
+    grep -q "^$(resource TW00012345)  TW00012345  normal  " list.out || fail "list: $(cat list.out)"
+    grep -q "^$(resource TW00012346)  TW00012346  writer  " list.out || fail "list: $(cat list.out)"
+    FWTOOL_VISA=usbtmc "$bus" --scenario s.json --deadline 60 -- "$fwtool" list --json --verbose \
+        > list.json 2> list.err
+    [ "$(grep -c '"mode":"' list.json)" -eq 2 ] || fail "list --json: $(cat list.json)"
+    grep -q "VISA backend: usbtmc" list.err || fail "no backend named: $(cat list.err)"
+    ;;
+update)
+    reference
+    scenario TW00012345 > s.json
+    "$bus" --scenario s.json --record run.rec --reenumerate-ms 1000 --deadline 120 -- \
+        "$fwtool" update ../sample.fw --serial tw00012345 --yes --visa usbtmc > run.out 2> run.err \
+        || fail "update: exit $?, $(tail -3 run.out) $(cat run.err)"
+    grep -q "TW00012345 on the bus as /dev/usbtmc1" run.err || fail "no new node: $(cat run.err)"
+    [ "$(grep -c '"op":"viOpen",' run.rec)" -ge 2 ] || fail "not reopened after the switch"
+    clean run.rec
+    cmp TW00012345.bin TW00099999.bin || fail "the flash differs from the library run's"
+    ;;
+two)
+    reference
+    scenario TW00012345 TW00012346 > s.json
+    "$bus" --scenario s.json --record run.rec --deadline 120 -- \
+        "$fwtool" update ../sample.fw --all --yes --json --visa usbtmc > run.out \
+        || fail "update: exit $?, $(tail -3 run.out)"
+    [ "$(grep '"event":"end"' run.out | grep -c '"code":0,')" -eq 2 ] || fail "$(cat run.out)"
+    clean run.rec
+    cmp TW00012345.bin TW00099999.bin && cmp TW00012346.bin TW00099999.bin || fail "flash differs"
+    ;;
+silent)
+    scenario TW00012345 > s.json
+    sed -i 's/^{ /{ "faults": [ { "op": "viRead", "nth": 1, "action": "silent" } ], /' s.json
+    start=$(date +%s%N)
+    "$bus" --scenario s.json --record run.rec --deadline 60 -- "$fwtool" list --json --visa usbtmc \
+        > list.json
+    took=$((($(date +%s%N) - start) / 1000000))
+    grep -q '"mode":"unknown"' list.json || fail "a silent instrument listed as $(cat list.json)"
+    grep -q '"arg":5000,.*"op":"viSetAttribute"' run.rec || fail "no 5000 ms timeout set"
+    grep -q '"op":"viRead",.*"status":-1073807339' run.rec || fail "the read did not time out"
+    [ "$took" -ge 5000 ] && [ "$took" -lt 9000 ] || fail "the read took $took ms, not 5000"
+    ;;
+unplug)
+    scenario TW00012345 > s.json
+    set +e
+    "$bus" --scenario s.json --unplug TW00012345:3 --deadline 60 -- \
+        "$fwtool" update ../sample.fw --yes --json --visa usbtmc > run.out 2> run.err
+    status=$?
+    set -e
+    [ "$status" -eq 4 ] || fail "exit $status, not 4 (IO error): $(tail -3 run.out) $(cat run.err)"
+    grep -q '"code":4,"event":"end"' run.out || fail "no end event: $(tail -3 run.out)"
+    ;;
+denied)
+    scenario TW00012345 TW00012346:writer > s.json
+    # The testbed's node links to a pty of its own: take every right on it away. Root would
+    # open it all the same, unless it drops the override of file modes.
+    drop=""
+    [ "$(id -u)" -ne 0 ] || drop="setpriv --bounding-set -dac_override,-dac_read_search"
+    denied() {
+        "$bus" --scenario s.json --record run.rec --deadline 60 -- \
+            sh -c 'chmod 000 "$UMOCKDEV_DIR/dev/usbtmc0" && exec "$@"' sh $drop "$fwtool" "$@"
+    }
+    denied list --visa usbtmc > list.out
+    grep -q "^$(resource TW00012345)  TW00012345  no-access" list.out || fail "$(cat list.out)"
+    grep -q "TW00012346  writer" list.out || fail "list: $(cat list.out)"
+    set +e
+    denied update ../sample.fw --all --yes --visa usbtmc > run.out 2> run.err
+    status=$?
+    set -e
+    [ "$status" -eq 117 ] || fail "update: exit $status, not 117: $(cat run.err)"
+    grep -q "/dev/usbtmc0: .*60-k4417f-usbtmc.rules" run.err || fail "$(cat run.err)"
+    ! grep -q '"op":"viWrite"' run.rec || fail "the update sent something"
+    ;;
+*)
+    fail "unknown case $5"
+    ;;
+esac
