@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/ascii.h"
 #include "sim_visa.h"
 
 namespace {
@@ -100,8 +101,7 @@ void SimUsbtmcBus::Impl::Plug(Port& port) {
     const size_t v = resource.find("::0x"), p = resource.find("::0x", v + 1);
     if (p != std::string::npos)
         vendor = resource.substr(v + 4, 4), product = resource.substr(p + 4, 4);
-    for (std::string* id : {&vendor, &product})
-        for (char& c : *id) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    vendor = LowerCaseAscii(vendor), product = LowerCaseAscii(product);
     const std::string devices = usb.substr(4);  // the description's paths omit "/sys"
     const std::string description =
         "P: " + devices + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=" + vendor +

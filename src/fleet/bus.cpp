@@ -6,6 +6,7 @@
 #include "firmware/model_catalogue.h"
 #include "instrument/identification.h"
 #include "instrument/instrument_link.h"
+#include "visa/visa_library.h"
 
 namespace {
 
@@ -32,6 +33,10 @@ std::vector<std::string> SearchBus(VisaLibrary& visa) {
     InstrumentLink link(visa, clock, vid, pid);
     std::vector<std::string> found;
     return link.SearchInstruments(found) > 0 ? found : std::vector<std::string>();
+}
+
+std::string AccessProblem(VisaLibrary& visa, const std::string& resource) {
+    return visa.AccessProblem(resource);
 }
 
 InstrumentState IdentifyInstrument(VisaLibrary& visa, const std::string& resource) {

@@ -17,5 +17,8 @@ struct InstrumentState {
     int code = 0;      // the identification's failure, for "unknown"
     std::string revisions;
 };
+// Why this user may not open `resource` (the node and the rule that grants it), empty when
+// nothing stands in the way. Opens nothing.
+std::string AccessProblem(VisaLibrary& visa, const std::string& resource);
 // Connects to `resource`, identifies it and closes it again. Sends nothing but "*IDN?\n".
 InstrumentState IdentifyInstrument(VisaLibrary& visa, const std::string& resource);

@@ -15,6 +15,8 @@ bus="$2"
 lib="$3"
 dir="$4/usbtmc_$5"
 rm -rf "$dir" && mkdir -p "$dir" && cd "$dir"
+# Instrument locks of this run's own: other tests update the same serials at the same time.
+export XDG_RUNTIME_DIR="$dir"
 fail() { echo "$*" >&2; exit 1; }
 resource() { echo "USB0::0x0D3F::0x1141::$1::INSTR"; }
 # scenario SERIAL[:writer]... > FILE: instruments with a flash file each, pauses checked.

@@ -67,7 +67,6 @@ TEST_F(VisaLoaderTest, NothingLoadedNamesEveryFileTried) {
 TEST_F(VisaLoaderTest, TheKernelsDriverIsChosenByNameOrWhenNoLibraryLoads) {
     std::string inUse;
     EXPECT_EQ(LoadVisaBackend("/no/such/visa.so", tried, inUse), nullptr);
-    EXPECT_EQ(tried, "/no/such/visa.so");
     std::unique_ptr<VisaLibrary> visa = LoadVisaBackend(FWSIM_VISA_SO, tried, inUse);
     EXPECT_NE(dynamic_cast<PosixVisaLibrary*>(visa.get()), nullptr);
     EXPECT_EQ(inUse, FWSIM_VISA_SO);

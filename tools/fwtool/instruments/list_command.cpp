@@ -20,7 +20,7 @@ int RunListCommand(CommandContext& context, const ListOptions& options) {
         for (const std::string& resource : found) {
             if (context.interrupted) return kExitInterrupted;
             // An instrument this user may not open is named, not opened.
-            const std::string noAccess = visa.AccessProblem(resource);
+            const std::string noAccess = AccessProblem(visa, resource);
             if (!noAccess.empty() && options.verbose) context.err.WriteLine(noAccess);
             // An instrument that an update holds is not opened: "*IDN?" would reach its
             // writer. Held while identifying, so that no update starts meanwhile.

@@ -21,7 +21,6 @@
 #include "os/instrument_lock.h"
 #include "os/record_file.h"
 #include "text_events.h"
-#include "visa/visa_library.h"
 
 namespace {
 
@@ -205,7 +204,7 @@ int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
             return report.Refused(ChoiceStatus(choice));
         }
         for (const std::string& resource : chosen)
-            if (const std::string problem = visa.AccessProblem(resource); !problem.empty()) {
+            if (const std::string problem = AccessProblem(visa, resource); !problem.empty()) {
                 context.err.WriteLine("fwtool update: " + problem);
                 return report.Refused(kExitNoAccess);
             }
