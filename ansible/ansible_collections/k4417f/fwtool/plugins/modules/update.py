@@ -154,6 +154,8 @@ from ansible_collections.k4417f.fwtool.plugins.module_utils.fwtool import (
 
 END_KEYS = ("serial", "resource", "code", "message", "seconds")
 REPORT_NOT_WRITTEN = 118
+# The log line of a section that reached the instrument's flash.
+SECTION_WRITTEN = "Write to flash ... OK"
 
 
 def report_lines(path, offset):
@@ -227,27 +229,23 @@ def main():
         args += ["--report", report]
 
     rc, lines, err = run_fwtool(module, args)
-    ends = [dict((key, line.get(key)) for key in END_KEYS) for line in lines if line.get("event") == "end"]
+    ends = [dict((key, line.get(key)) for key in END_KEYS)
+            for line in lines if line.get("event") == "end"]
+    logs = [(line.get("serial"), str(line.get("text", "")).strip())
+            for line in lines if line.get("event") == "log"]
     # Changed: an instrument that completed (in check mode: would go ahead), or one that
     # failed after a section had reached its flash.
     touched = set(end["serial"] for end in ends if end["code"] == 0)
     if not module.check_mode:
-        touched.update(
-            line.get("serial")
-            for line in lines
-            if line.get("event") == "log" and str(line.get("text", "")).strip() == "Write to flash ... OK"
-        )
+        touched.update(serial for serial, text in logs if text == SECTION_WRITTEN)
 
-    last_steps = dict(
-        (line.get("serial"), str(line.get("text", "")).strip()) for line in lines if line.get("event") == "log"
-    )
     result = dict(changed=bool(touched), rc=rc, instruments=ends)
     if err.strip():
         result["stderr"] = err
     if module._diff and report:
         result["diff"] = revision_diff(report_lines(report, offset), touched, params["file"])
     if rc != 0:
-        module.fail_json(msg=failure_message(rc, ends, last_steps, err), **result)
+        module.fail_json(msg=failure_message(rc, ends, dict(logs), err), **result)
     serials = ", ".join(end["serial"] for end in ends)
     verb = "the update would go ahead on " if module.check_mode else "updated "
     module.exit_json(msg=verb + serials, **result)
