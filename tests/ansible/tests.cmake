@@ -4,7 +4,7 @@
 # tree only: nothing here is C++.
 if(NOT FWU_SANITIZE AND NOT FWU_SANITIZE_THREAD)
   set(ANSIBLE_RUN sh ${CMAKE_CURRENT_LIST_DIR}/run.sh ${PROJECT_SOURCE_DIR}/ansible)
-  foreach(case list_two check_mode update_one update_all refused_file program_ng)
+  foreach(case list_two check_mode update_one update_all refused_file program_ng statuses)
     add_test(NAME fwtool_ansible_${case}
              COMMAND ${ANSIBLE_RUN} ${case} -e fwtool=$<TARGET_FILE:fwtool>
                      -e visa=$<TARGET_FILE:fwsim_visa_so> -e samples=${FWTOOL_DIR}

@@ -75,11 +75,6 @@ instruments:
       description: The revision field of the instrument's identification.
       type: str
       sample: 0105AA0BB01CCCC01D0105
-rc:
-  description: fwtool's exit status (120 when no instrument was found).
-  returned: always
-  type: int
-  sample: 0
 """
 
 from ansible.module_utils.basic import AnsibleModule
@@ -97,7 +92,8 @@ def main():
     rc, lines, err = run_fwtool(module, ["list"])
     if rc not in (0, NO_INSTRUMENT):
         module.fail_json(msg=status_message(rc, err), rc=rc, instruments=[])
-    module.exit_json(changed=False, rc=rc, instruments=lines)
+    # No "rc" in a success: Ansible takes a result with a non-zero one for a failure.
+    module.exit_json(changed=False, instruments=lines)
 
 
 if __name__ == "__main__":
