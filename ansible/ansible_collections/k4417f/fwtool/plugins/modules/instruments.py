@@ -68,7 +68,8 @@ instruments:
       sample: TW00012345
     mode:
       description: C(normal), C(writer), or C(unknown) when the instrument could not be
-        identified (then C(code) holds the error number).
+        identified (then C(code) holds the error number); C(busy) while another fwtool
+        updates it, C(no-access) when the station's user may not open its device node.
       type: str
       sample: normal
     revisions:
