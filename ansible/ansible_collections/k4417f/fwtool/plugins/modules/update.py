@@ -202,15 +202,15 @@ def failure_message(rc, ends, last_steps, err):
 
 
 def main():
-    spec = common_options()
-    spec.update(
+    options = common_options()
+    options.update(
         file=dict(type="path", required=True),
         serials=dict(type="list", elements="str"),
         all=dict(type="bool", default=False),
         report=dict(type="path"),
     )
     module = AnsibleModule(
-        argument_spec=spec, mutually_exclusive=[("serials", "all")], supports_check_mode=True
+        argument_spec=options, mutually_exclusive=[("serials", "all")], supports_check_mode=True
     )
     params = module.params
     args = ["update", params["file"], "--yes"]
