@@ -12,7 +12,7 @@ TSAN    := $(BUILD)/tsan
 FUZZ_SECONDS ?= 180
 GENERATOR := -G Ninja
 
-.PHONY: all deps build native win asan tsan tsan-build test run fuzz bench clean format
+.PHONY: all deps build native win asan tsan tsan-build test run fuzz bench ansible clean format
 
 all: build
 
@@ -59,6 +59,12 @@ run: build
 # Benchmarks, never part of test: one table of figures against their targets.
 bench: deps
 	@bash scripts/run-bench.sh
+
+# The Ansible collection k4417f.fwtool as a file to install with ansible-galaxy:
+# build/ansible/k4417f-fwtool-<version>.tar.gz.
+ansible: deps
+	@ansible-galaxy collection build ansible/ansible_collections/k4417f/fwtool \
+	  --output-path $(BUILD)/ansible --force
 
 clean:
 	rm -rf $(BUILD)
