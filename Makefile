@@ -15,7 +15,7 @@ TSAN    := $(BUILD)/tsan
 FUZZ_SECONDS ?= 180
 GENERATOR := -G Ninja
 
-.PHONY: all deps build native win asan tsan tsan-build test run fuzz bench deb clean format
+.PHONY: all deps build native win asan tsan tsan-build test run fuzz bench deb ansible clean format
 
 all: build
 
@@ -67,6 +67,12 @@ bench: deps
 deb: native
 	@cpack --config $(NATIVE)/CPackConfig.cmake -B $(BUILD)/deb >/dev/null
 	@ls $(BUILD)/deb/*.deb
+
+# The Ansible collection k4417f.fwtool as a file to install with ansible-galaxy:
+# build/ansible/k4417f-fwtool-<version>.tar.gz.
+ansible: deps
+	@ansible-galaxy collection build ansible/ansible_collections/k4417f/fwtool \
+	  --output-path $(BUILD)/ansible --force
 
 clean:
 	rm -rf $(BUILD)
