@@ -177,9 +177,19 @@ TEST_F(FwtoolTest, OneInstrumentUpdatedAsTheButtonDoesWithItsLogLineByLine) {
                                      "Completed: cycle the power of the K4417F."});
     EXPECT_EQ(Lines(out), expected);
     EXPECT_NE(err.find("\x1b[1F\x1b[JTW00000001  section 6/6  100%"), std::string::npos) << err;
+    EXPECT_EQ(err.find("  0%"), std::string::npos)
+        << "a section's progress starts at its first step";
     EXPECT_TRUE(FlashHoldsFile(0));
     EXPECT_EQ(sim->openSessionCount(), 0);
     EXPECT_EQ(sim->violations(), std::vector<std::string>());
+
+    // A refusal right after a completed line: the window's log ends with an empty line there.
+    Attach({"TW00000001"}, {SimFault::AtStep(2, "reset", "NG")});
+    EXPECT_EQ(Fwtool({"update", path(), "--yes"}), 6);
+    const std::vector<std::string> lines = Lines(out);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()),
+              (std::vector<std::string>{"", "Error number: 6"}));
 }
 
 TEST_F(FwtoolTest, JsonLinesAndTheReportAppendedWhole) {
