@@ -33,6 +33,8 @@ struct CommandContext {
     std::atomic<bool>& interrupted;
     // What withVisa loaded last: the library file, or "usbtmc" (the kernel's driver).
     std::string visaInUse = {};
+    // The process's status for a stop: 128 + the signal that came (130 when none did).
+    std::function<int()> stopStatus = [] { return kExitInterrupted; };
 };
 
 // The surroundings of a real process: stdout and stderr written by the output thread, the

@@ -32,7 +32,9 @@ ProcessSurroundings::ProcessSurroundings()
                    return os::AskTerminal(question, answer, stop_.requested());
                },
                clock_,
-               stop_.requested()} {}
+               stop_.requested()} {
+    context_.stopStatus = [this] { return ExitStatus(kExitInterrupted); };
+}
 
 ProcessSurroundings::~ProcessSurroundings() {
     writer_.Flush();

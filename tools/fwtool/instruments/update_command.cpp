@@ -95,7 +95,8 @@ class Report {
     // A run that ended before any instrument started: `status` is the process's.
     int Refused(int status) {
         RunEnd end;
-        end.code = status;
+        // A stop is recorded as the signal that made it (143 for SIGTERM), as fwtool exits.
+        end.code = status == kExitInterrupted ? context_.stopStatus() : status;
         end.dryRun = options_.dryRun;
         Append(end);
         return status;
