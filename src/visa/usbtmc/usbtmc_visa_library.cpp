@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "base/posix/posix_handles.h"
+#include "base/unique_fd.h"
 #include "visa/resource_matcher.h"
 #include "visa/usbtmc/usbtmc_devices.h"
 
