@@ -9,6 +9,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include <set>
 #include <sstream>
 
+#include "base/result_messages.h"
 #include "instrument_commands.h"
 #include "update_fixture.h"
 
@@ -222,11 +224,14 @@ TEST_F(FwtoolTest, JsonLinesAndTheReportAppendedWhole) {
     // A second run appends its own line, whole, after the first.
     sim->instrument(0).PowerCycle();
     EXPECT_EQ(Fwtool({"update", path(), "--yes", "--dry-run", "--report", report.path()}), 0);
+    // A run refused before any instrument started has a line too; no message has its status.
+    Attach({});
+    EXPECT_EQ(Fwtool({"update", path(), "--yes", "--report", report.path()}), 120);
     std::ifstream in(report.path());
     std::stringstream content;
     content << in.rdbuf();
     const std::vector<std::string> lines = Lines(content.str());
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 3u);
     nlohmann::json first = nlohmann::json::parse(lines[0]);
     EXPECT_EQ(first["revisions"], SimRevisionField(SimRegionRevisions{}));
     for (const char* key : {"time", "seconds"}) first.erase(key);
@@ -239,6 +244,10 @@ TEST_F(FwtoolTest, JsonLinesAndTheReportAppendedWhole) {
                                      {"message", ""},
                                      {"dryRun", false}}));
     EXPECT_EQ(nlohmann::json::parse(lines[1])["dryRun"], true);
+    const nlohmann::json refused = nlohmann::json::parse(lines[2]);
+    EXPECT_EQ(refused["code"], 120);
+    EXPECT_EQ(refused["message"], "");
+    for (int code : {-1, INT_MAX}) EXPECT_STREQ(ResultMessage(code), "") << code;  // nor these
 }
 
 TEST_F(FwtoolTest, DryRunSendsNothingButTheIdentificationQuery) {

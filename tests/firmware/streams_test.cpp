@@ -1,6 +1,7 @@
 // The two byte sources the parser reads from behave alike: a file on disk and memory.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -82,8 +83,16 @@ INSTANTIATE_TEST_SUITE_P(BothSources, FirmwareStreamTest,
                              return info.param == Kind::kFile ? "File" : "Memory";
                          });
 
-TEST(FileStream, MissingFileIsNotOpen) {
-    EXPECT_FALSE(OpenFirmwareFile("/nonexistent/dir/none.fw").IsOpen());
+TEST(FileStream, MissingFileIsNotOpenAndSeeksNowhere) {
+    FileStream missing = OpenFirmwareFile("/nonexistent/dir/none.fw");
+    EXPECT_FALSE(missing.IsOpen());
+    EXPECT_FALSE(missing.SeekToEnd());
+#ifndef _WIN32
+    // /dev/null takes any position a signed 64-bit offset names, and only those.
+    FileStream null = OpenFirmwareFile("/dev/null");
+    EXPECT_TRUE(null.Seek(INT64_MAX));
+    EXPECT_FALSE(null.Seek(uint64_t{INT64_MAX} + 1));
+#endif
 }
 
 }  // namespace

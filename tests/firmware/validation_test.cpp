@@ -89,6 +89,8 @@ TEST_F(ValidateFirmwareTest, SectionFillingItsRegionExactlyIsAcceptedOneByteMore
         SCOPED_TRACE(i);
         std::vector<uint32_t> sizes = {64, 48, 48, 256, 128, 32};
         sizes[i] = sectors[i] * 0x10000 - kSectionOverhead;
+        // The catalogue's capacity is what a full-size file is built to: it must fit too.
+        EXPECT_EQ(ModelCatalogue[0].sections[i].capacity, sectors[i] * 0x10000u);
         EXPECT_EQ(Validate(ValidK4417F(sizes)), kOk);
         ++sizes[i];
         EXPECT_EQ(Validate(ValidK4417F(sizes)), 29);

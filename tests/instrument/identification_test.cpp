@@ -106,6 +106,7 @@ TEST_F(IdentificationTest, RevisionFieldNeedsThreeCommasAndShortFieldsPassTheirR
     EXPECT_EQ(Check({"", "", "", "", "", ""}, "A,B,C,"), 0);  // empty field: all pass
     EXPECT_EQ(Check({"", "", "", "ABC", "", ""}, "A,B,C,ABC"), 0);
     EXPECT_EQ(Check({"", "", "", "ABB", "", ""}, "A,B,C,ABC"), 22);
+    EXPECT_EQ(Check({"", "", "", "ABB", "", ""}, ",,,ABC"), 22);  // the first comma may lead
 }
 
 }  // namespace

@@ -130,4 +130,31 @@ TEST_F(InstrumentLinkTest, OverfullNamesAndCountsNeverTakeUsPastTheBuffer) {
     EXPECT_EQ(std::string(memory.guard, 8), std::string(8, '#'));
 }
 
+// A library that reports a search without matches as a success and leaves the find list
+// unset, and notes how each instrument is asked to be opened.
+class LaxVisa : public SimVisa {
+  public:
+    using SimVisa::SimVisa;
+    ViStatus viFindRsrc(ViSession, const ViChar*, ViFindList*, ViUInt32* count, ViChar*) override {
+        *count = 0;
+        return VI_SUCCESS;
+    }
+    ViStatus viOpen(ViSession rm, const ViChar* name, ViAccessMode mode, ViUInt32 timeout,
+                    ViSession* vi) override {
+        modes.push_back(mode);
+        return SimVisa::viOpen(rm, name, mode, timeout, vi);
+    }
+    std::vector<ViAccessMode> modes;
+};
+
+TEST_F(InstrumentLinkTest, NoUnsetFindListIsClosedAndInstrumentsAreOpenedWithoutALock) {
+    LaxVisa visa(SimScenario::SingleInstrument());
+    InstrumentLink lax(visa, window, "0x0d3f", "0x1141");
+    std::vector<std::string> found;
+    EXPECT_EQ(lax.SearchInstruments(found), 0);
+    EXPECT_TRUE(visa.callsOf("viClose").empty());
+    EXPECT_EQ(lax.ConnectDevice("USB0::0x0D3F::0x1141::TW00000001::INSTR"), 0);
+    EXPECT_EQ(visa.modes, std::vector<ViAccessMode>{0});  // a lock would shut out other programs
+}
+
 }  // namespace

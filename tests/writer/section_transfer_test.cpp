@@ -141,8 +141,10 @@ TEST_F(SectionTransfer, WriterThatChattersForEverIsGivenUp) {
     for (int nth = 8; nth < 3000; ++nth)
         faults.push_back(SimFault::AtCall("viRead", nth, "reply", "BUSY"));
     Start(faults);
-    EXPECT_EQ(WriteSection(link(), core->events(), MakeSection(64, 6), kMainRow), 4);
+    EXPECT_EQ(WriteSection(link(), core->events(), MakeSection(250, 6), kMainRow), 4);
     EXPECT_EQ(sim->calls().back().status, VI_SUCCESS);  // it stopped while the writer talked
+    // Seven reads before the flash write, then 1024 lines and one per 256 bytes sent.
+    EXPECT_EQ(sim->callsOf("viRead").size(), 7u + 1024 + 1);
 }
 
 TEST_F(SectionTransfer, DamagedSectionIsRefusedBeforeAnythingIsSent) {
