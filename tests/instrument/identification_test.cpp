@@ -93,7 +93,13 @@ TEST_F(IdentificationTest, RevisionCheckPassesEqualOrNewerSectionsAndStopsAtAnOl
     EXPECT_EQ(Check({"G", "JK", "PQ", "ABCD", "STUV", "00"}), 0);
     // Longer texts beginning with the instrument's, and bytes above 0x7F (unsigned order).
     EXPECT_EQ(Check({"G123", "JKL", "\xE0", "ABCE", "T", "00"}), 0);
-    EXPECT_EQ(Check({"G", "JK", "PP", "0000", "0000", "00"}), 22);
+    // Each region is compared on its own: one older region is enough to stop.
+    const std::vector<std::string> same = {"G", "JK", "PQ", "ABCD", "STUV", "00"};
+    for (size_t row = 0; row < 5; ++row) {
+        std::vector<std::string> older = same;
+        --older[row].back();
+        EXPECT_EQ(Check(older), 22) << older[row];
+    }
     EXPECT_EQ(Check({"G", "JK", "PQ", "ABC", "STUV", "00"}), 22);
     // An empty Oem revision would sort below "00" if that row were ever compared.
     EXPECT_EQ(Check({"G", "JK", "PQ", "ABCD", "STUV", ""}), 0);
