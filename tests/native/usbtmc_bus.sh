@@ -23,11 +23,11 @@ resource() { echo "USB0::0x0D3F::0x1141::$1::INSTR"; }
 scenario() {
     printf '{ "timingChecks": true, "instruments": ['
     sep=""
-    for spec in "$@"; do
+    for entry in "$@"; do
         mode=normal
-        case "$spec" in *:writer) mode=writer; spec=${spec%:writer} ;; esac
+        case "$entry" in *:writer) mode=writer; entry=${entry%:writer} ;; esac
         printf '%s{ "resource": "%s", "revision": "0105AA0BB01CCCC01D0105", "mode": "%s", "flashFile": "%s.bin" }' \
-            "$sep" "$(resource "$spec")" "$mode" "$spec"
+            "$sep" "$(resource "$entry")" "$mode" "$entry"
         sep=", "
     done
     printf '] }\n'
