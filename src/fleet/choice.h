@@ -12,7 +12,8 @@ enum class Choice {
 };
 
 // The instruments a run takes from `found`: those of `serials` (letter case ignored, each
-// once, in the order asked), all with `all`, else the only one. Unless kChosen, `problem`
+// once, in the order asked), all with `all` (in the order found), else the only one. A
+// serial on several resources is refused either way. Unless kChosen, `problem`
 // names the serials concerned, each after a blank (for kSerialOnSeveral: the resources).
 Choice ChooseInstruments(const std::vector<std::string>& found,
                          const std::vector<std::string>& serials, bool all,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/printable_text.h"
 #include "base/result_code.h"
 
 TextEvents::TextEvents(OutputStream& out, OutputStream& err, std::vector<std::string> serials,
@@ -15,7 +16,7 @@ TextEvents::TextEvents(OutputStream& out, OutputStream& err, std::vector<std::st
       startMs_(nowMs_()) {}
 
 std::string TextEvents::Prefix(const std::string& serial) const {
-    return serials_.size() > 1 ? serial + ": " : std::string();
+    return serials_.size() > 1 ? PrintableText(serial) + ": " : std::string();
 }
 
 std::string TextEvents::EraseProgress() {
@@ -45,7 +46,7 @@ void TextEvents::Print(const std::string& line) {
 }
 
 void TextEvents::Log(const std::string& serial, const std::string& line) {
-    Print(Prefix(serial) + line);
+    Print(Prefix(serial) + PrintableText(line));
 }
 
 void TextEvents::Progress(const std::string& serial, int section, int sections, int percent) {
@@ -54,12 +55,12 @@ void TextEvents::Progress(const std::string& serial, int section, int sections, 
     if (at == serials_.end()) return;
     const double seconds = (nowMs_() - startMs_) / 1000.0;
     char text[96];
-    std::snprintf(text, sizeof text, "%s  section %d/%d  %3d%%  %.1f s", serial.c_str(), section,
-                  sections, percent, seconds);
+    std::snprintf(text, sizeof text, "  section %d/%d  %3d%%  %.1f s", section, sections, percent,
+                  seconds);
     std::lock_guard<std::mutex> lock(displayMutex_);
     {
         std::lock_guard<std::mutex> draw(drawMutex_);
-        progress_[at - serials_.begin()] = text;
+        progress_[at - serials_.begin()] = PrintableText(serial) + text;
     }
     err_.WriteLatest("progress", [this] { return EraseProgress() + DrawProgress(); });
 }
@@ -80,8 +81,8 @@ void TextEvents::Summary(const std::vector<RunEnd>& ends) {
     Print(line);
     for (const RunEnd& end : ends) {
         const std::string result = std::to_string(end.code) + " " + EndMessage(end);
-        std::snprintf(line, sizeof line, "%-12s %-64s %8.1f", end.serial.c_str(), result.c_str(),
-                      end.seconds);
+        std::snprintf(line, sizeof line, "%-12s %-64s %8.1f", PrintableText(end.serial).c_str(),
+                      result.c_str(), end.seconds);
         Print(line);
     }
 }
