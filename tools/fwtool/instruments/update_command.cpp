@@ -105,7 +105,7 @@ class Report {
   private:
     CommandContext& context_;
     const UpdateOptions& options_;
-    os::RecordFile file_;
+    os::RecordFile file_{&context_.interrupted};
     std::string imageRev_, absoluteFile_;
     std::atomic<bool> lost_{false};
 };
