@@ -3,7 +3,7 @@
 // instrument is a USB device with its interface and a usbmisc node /dev/usbtmcN in a
 // testbed, whose open, read, write and ioctls (timeout, end of message, clear, halts; any
 // other refused with EBADRQC as the driver does) reach the instrument model (SimVisa). No
-// bTag, no late reply: the real driver is tested in a virtual machine (tests/kernel_vm).
+// bTag, no late reply: what the real driver does is for tests on the real driver.
 // A program run with UMOCKDEV_DIR set to root() and libumockdev-preload.so.0 preloaded
 // sees them as real ones, through the real libudev and system calls.
 //
