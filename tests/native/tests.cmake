@@ -61,7 +61,7 @@ endforeach()
 # list and update with --visa usbtmc among simulated USBTMC instruments (fwsim-usbtmc under
 # umockdev; a fwtool built with AddressSanitizer gets its runtime preloaded first).
 if(TARGET fwsim_usbtmc AND NOT FWU_SANITIZE_THREAD)
-  foreach(case list update two silent unplug denied)
+  foreach(case list update two silent old split unplug denied)
     add_test(NAME fwtool_usbtmc_${case}
              COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/native/usbtmc_bus.sh $<TARGET_FILE:fwtool>
                      $<TARGET_FILE:fwsim_usbtmc> $<TARGET_FILE:fwsim_visa_so> ${FWTOOL_DIR} ${case})
@@ -69,10 +69,15 @@ if(TARGET fwsim_usbtmc AND NOT FWU_SANITIZE_THREAD)
   endforeach()
 endif()
 
-# The Debian package, unpacked: its files, and its fwtool's version and search.
+# The Debian package, unpacked: its files, its fwtool's version and search, its maintainer
+# scripts; then lintian on it.
 if(NOT FWU_SANITIZE AND NOT FWU_SANITIZE_THREAD)
   add_test(NAME fwtool_deb_package
            COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/native/deb_package.sh
                    ${CMAKE_BINARY_DIR}/CPackConfig.cmake ${FWTOOL_DIR})
-  set_tests_properties(fwtool_deb_package PROPERTIES TIMEOUT 120)
+  set_tests_properties(fwtool_deb_package PROPERTIES TIMEOUT 120 FIXTURES_SETUP deb_package)
+  add_test(NAME fwtool_deb_lintian
+           COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/native/deb_lintian.sh
+                   ${FWTOOL_DIR}/deb_package/fwtool.deb)
+  set_tests_properties(fwtool_deb_lintian PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED deb_package)
 endif()
