@@ -89,7 +89,7 @@ run_case() {
     update)
         scenario TW00099999 > ref.json
         FWSIM_SCENARIO=/tmp/case/ref.json timeout 200 fwtool update sample.fw --yes \
-            --visa /fw/libfwsim-visa.so > ref.out || fail "reference update: exit $?"
+            --visa /fw/libfwsim-visa.so > ref.out 2> ref.err || fail "reference update: exit $?"
         scenario TW00012345 > s.json
         gadget 0
         wait_nodes 1

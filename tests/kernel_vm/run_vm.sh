@@ -31,5 +31,6 @@ if [ "$case_name" = probe ]; then
 fi
 accel=$(cat "$dir/accel" 2> /dev/null || echo tcg)
 boot "$accel" 400 "$case_name" || echo "the guest did not end by itself"
-cat "$work/result.log"
-[ "$(grep -v '^END' "$work/result.log" | tail -1)" = PASS ]
+tr -d '\r' < "$work/result.log" > "$work/result.txt"  # the serial line ends lines with CR LF
+cat "$work/result.txt"
+[ "$(grep -v '^END$' "$work/result.txt" | tail -1)" = PASS ]
