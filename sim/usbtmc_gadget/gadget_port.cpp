@@ -50,11 +50,12 @@ struct Strings {
 
 Endpoints EndpointsOf(const GadgetIdentity& id, uint16_t packetSize) {
     Endpoints e{};
-    e.interface = {sizeof e.interface, USB_DT_INTERFACE, 0, 0, 2, id.interfaceClass,
+    e.interface = {sizeof e.interface,   USB_DT_INTERFACE,     0, 0, 2, id.interfaceClass,
                    id.interfaceSubClass, id.interfaceProtocol, 1};
-    e.out = {sizeof e.out, USB_DT_ENDPOINT, 1 | USB_DIR_OUT, USB_ENDPOINT_XFER_BULK,
-             htole16(packetSize), 0};
-    e.in = {sizeof e.in, USB_DT_ENDPOINT, 2 | USB_DIR_IN, USB_ENDPOINT_XFER_BULK,
+    e.out = {sizeof e.out,           USB_DT_ENDPOINT,     1 | USB_DIR_OUT,
+             USB_ENDPOINT_XFER_BULK, htole16(packetSize), 0};
+    e.in = {sizeof e.in,         USB_DT_ENDPOINT,
+            2 | USB_DIR_IN,      USB_ENDPOINT_XFER_BULK,
             htole16(packetSize), 0};
     return e;
 }
@@ -64,18 +65,17 @@ Endpoints EndpointsOf(const GadgetIdentity& id, uint16_t packetSize) {
 bool GadgetPort::Create(const std::string& name, const GadgetIdentity& id, std::string& error) {
     const std::string g = kConfigfs + name, function = g + "/functions/ffs." + name;
     const std::string mountPoint = "/dev/ffs-" + name;
-    const bool made =
-        MakeDir(g) && WriteText(g + "/idVendor", Hex(id.vendor)) &&
-        WriteText(g + "/idProduct", Hex(id.product)) && WriteText(g + "/bcdUSB", "0x0200") &&
-        MakeDir(g + "/strings/0x409") &&
-        WriteText(g + "/strings/0x409/serialnumber", id.serial) &&
-        WriteText(g + "/strings/0x409/manufacturer", "fwsim") &&
-        WriteText(g + "/strings/0x409/product", "simulated instrument") &&
-        MakeDir(g + "/configs/c.1") && MakeDir(function) &&
-        (::symlink(function.c_str(), (g + "/configs/c.1/ffs." + name).c_str()) == 0 ||
-         errno == EEXIST) &&
-        MakeDir(mountPoint) &&
-        ::mount(name.c_str(), mountPoint.c_str(), "functionfs", 0, nullptr) == 0;
+    const bool made = MakeDir(g) && WriteText(g + "/idVendor", Hex(id.vendor)) &&
+                      WriteText(g + "/idProduct", Hex(id.product)) &&
+                      WriteText(g + "/bcdUSB", "0x0200") && MakeDir(g + "/strings/0x409") &&
+                      WriteText(g + "/strings/0x409/serialnumber", id.serial) &&
+                      WriteText(g + "/strings/0x409/manufacturer", "fwsim") &&
+                      WriteText(g + "/strings/0x409/product", "simulated instrument") &&
+                      MakeDir(g + "/configs/c.1") && MakeDir(function) &&
+                      (::symlink(function.c_str(), (g + "/configs/c.1/ffs." + name).c_str()) == 0 ||
+                       errno == EEXIST) &&
+                      MakeDir(mountPoint) &&
+                      ::mount(name.c_str(), mountPoint.c_str(), "functionfs", 0, nullptr) == 0;
     if (!made) {
         error = "cannot set up gadget " + name + ": " + std::strerror(errno);
         return false;

@@ -106,45 +106,49 @@ void UsbtmcFunction::Setup(const usb_ctrlrequest& setup) {
         SimInstrument& instrument = visa_.instrument(index_);
         const uint8_t tag = le16toh(setup.wValue) & 0xff;
         switch ((setup.bRequestType & USB_TYPE_MASK) == USB_TYPE_CLASS ? setup.bRequest : 0) {
-        case USBTMC_REQUEST_GET_CAPABILITIES:
-            answer.assign(0x18, 0);
-            answer[0] = USBTMC_STATUS_SUCCESS;
-            answer[2] = 0x00, answer[3] = 0x01;  // bcdUSBTMC 1.00; no optional abilities
-            break;
-        case USBTMC_REQUEST_INITIATE_CLEAR:
-            // Everything the instrument meant to say is forgotten, sent or not.
-            while (instrument.HasReply()) instrument.DropReply();
-            requests_.clear();
-            splitRest_.clear();
-            dropOut_ = true;
-            CancelInFlight();
-            answer = {USBTMC_STATUS_SUCCESS};
-            break;
-        case USBTMC_REQUEST_CHECK_CLEAR_STATUS:
-            if (inFlight_) CancelInFlight();
-            answer = {static_cast<uint8_t>(inFlight_ ? USBTMC_STATUS_PENDING
-                                                     : USBTMC_STATUS_SUCCESS),
-                      0};
-            break;
-        case USBTMC_REQUEST_INITIATE_ABORT_BULK_IN: {
-            const bool active = inFlight_ && inFlightTag_ == tag;
-            if (active) CancelInFlight();
-            splitRest_.clear();
-            answer = {static_cast<uint8_t>(active ? USBTMC_STATUS_SUCCESS : USBTMC_STATUS_FAILED),
-                      tag};
-            break;
-        }
-        case USBTMC_REQUEST_CHECK_ABORT_BULK_IN_STATUS:
-        case USBTMC_REQUEST_CHECK_ABORT_BULK_OUT_STATUS:
-            answer.assign(8, 0);
-            answer[0] = inFlight_ ? USBTMC_STATUS_PENDING : USBTMC_STATUS_SUCCESS;
-            break;
-        case USBTMC_REQUEST_INITIATE_ABORT_BULK_OUT:
-            dropOut_ = true;
-            answer = {USBTMC_STATUS_SUCCESS, tag};
-            break;
-        default:
-            break;
+            case USBTMC_REQUEST_GET_CAPABILITIES:
+                answer.assign(0x18, 0);
+                answer[0] = USBTMC_STATUS_SUCCESS;
+                answer[2] = 0x00, answer[3] = 0x01;  // bcdUSBTMC 1.00; no optional abilities
+                break;
+            case USBTMC_REQUEST_INITIATE_CLEAR:
+                // Everything the instrument meant to say is forgotten, sent or not.
+                while (instrument.HasReply()) instrument.DropReply();
+                requests_.clear();
+                splitRest_.clear();
+                dropOut_ = true;
+                CancelInFlight();
+                answer = {USBTMC_STATUS_SUCCESS};
+                break;
+            case USBTMC_REQUEST_CHECK_CLEAR_STATUS:
+                if (inFlight_) CancelInFlight();
+                answer = {
+                    static_cast<uint8_t>(inFlight_ ? USBTMC_STATUS_PENDING : USBTMC_STATUS_SUCCESS),
+                    0};
+                break;
+            case USBTMC_REQUEST_INITIATE_ABORT_BULK_IN: {
+                // Only the transfer the host names can be aborted.
+                uint8_t status = USBTMC_STATUS_FAILED;
+                if (serving_ && servingTag_ == tag) {
+                    CancelInFlight();
+                    status = USBTMC_STATUS_SUCCESS;
+                } else if (serving_) {
+                    status = USBTMC_STATUS_TRANSFER_NOT_IN_PROGRESS;
+                }
+                answer = {status, serving_ ? servingTag_ : tag};
+                break;
+            }
+            case USBTMC_REQUEST_CHECK_ABORT_BULK_IN_STATUS:
+            case USBTMC_REQUEST_CHECK_ABORT_BULK_OUT_STATUS:
+                answer.assign(8, 0);
+                answer[0] = inFlight_ ? USBTMC_STATUS_PENDING : USBTMC_STATUS_SUCCESS;
+                break;
+            case USBTMC_REQUEST_INITIATE_ABORT_BULK_OUT:
+                dropOut_ = true;
+                answer = {USBTMC_STATUS_SUCCESS, tag};
+                break;
+            default:
+                break;
         }
     }
     // FunctionFS stalls ep0 when the data stage goes the wrong way: no OUT request is known.
@@ -223,11 +227,13 @@ void UsbtmcFunction::Message(uint8_t, uint8_t, const std::string& data) {
 
 void UsbtmcFunction::ServeBulkIn() {
     std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
+    for (;; serving_ = false) {
         changed_.wait(lock, [&] { return !requests_.empty(); });
         const Request request = requests_.front();
         requests_.pop_front();
         const uint64_t clears = clears_;
+        serving_ = true;
+        servingTag_ = request.tag;
         const auto fault = options_.faults.find(++requestCount_);
         SimInstrument& instrument = visa_.instrument(index_);
         std::string body;
@@ -237,8 +243,8 @@ void UsbtmcFunction::ServeBulkIn() {
         } else if (instrument.HasReply()) {
             body.resize(request.size);
             ViUInt32 count = 0;
-            const ViStatus status = visa_.viRead(session_, reinterpret_cast<ViByte*>(&body[0]),
-                                                 request.size, &count);
+            const ViStatus status =
+                visa_.viRead(session_, reinterpret_cast<ViByte*>(&body[0]), request.size, &count);
             body.resize(count);
             endOfMessage = !(status == VI_SUCCESS_MAX_CNT && instrument.HasReply());
         } else {
@@ -246,30 +252,29 @@ void UsbtmcFunction::ServeBulkIn() {
         }
         if (fault != options_.faults.end()) {
             switch (fault->second) {
-            case ReplyFault::kSilent:
-                continue;
-            case ReplyFault::kStall: {
-                // Reading an IN endpoint's file halts the endpoint.
-                char none;
-                (void)::read(port_.bulkIn(), &none, 1);
-                continue;
-            }
-            case ReplyFault::kSplit:
-                if (body.size() > 1 && endOfMessage) {
-                    splitRest_ = body.substr(body.size() / 2);
-                    body.resize(body.size() / 2);
-                    endOfMessage = false;
+                case ReplyFault::kSilent:
+                    continue;
+                case ReplyFault::kStall: {
+                    // Reading an IN endpoint's file halts the endpoint.
+                    char none;
+                    (void)::read(port_.bulkIn(), &none, 1);
+                    continue;
                 }
-                break;
-            case ReplyFault::kLate:
-                changed_.wait_for(lock, std::chrono::milliseconds(options_.lateMs),
-                                  [&] { return clears_ != clears; });
-                break;
+                case ReplyFault::kSplit:
+                    if (body.size() > 1 && endOfMessage) {
+                        splitRest_ = body.substr(body.size() / 2);
+                        body.resize(body.size() / 2);
+                        endOfMessage = false;
+                    }
+                    break;
+                case ReplyFault::kLate:
+                    changed_.wait_for(lock, std::chrono::milliseconds(options_.lateMs),
+                                      [&] { return clears_ != clears; });
+                    break;
             }
         }
         if (clears_ != clears) continue;  // cleared or aborted before it went out
         inFlight_ = true;
-        inFlightTag_ = request.tag;
         lock.unlock();
         Send(request.tag, body, endOfMessage);
         lock.lock();

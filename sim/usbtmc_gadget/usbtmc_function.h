@@ -71,10 +71,11 @@ class UsbtmcFunction {
     ViSession session_ = 0;
     std::deque<Request> requests_;
     int requestCount_ = 0;
-    uint64_t clears_ = 0;  // bumped by every clear or abort of the bulk-in side
-    bool inFlight_ = false;
-    uint8_t inFlightTag_ = 0;
-    bool dropOut_ = false;  // the host aborted the bulk-out transfer
+    uint64_t clears_ = 0;   // bumped by every clear or abort of the bulk-in side
+    bool serving_ = false;  // a reply request is being answered (waiting or being sent)
+    uint8_t servingTag_ = 0;
+    bool inFlight_ = false;  // its transfer waits for the host to take it
+    bool dropOut_ = false;   // the host aborted the bulk-out transfer
     std::string splitRest_;
     int writesInSection_ = 0;
     BusEvent event_ = BusEvent::kNone;
