@@ -140,6 +140,7 @@ void UsbtmcFunction::Setup(const usb_ctrlrequest& setup) {
             }
             case USBTMC_REQUEST_CHECK_ABORT_BULK_IN_STATUS:
             case USBTMC_REQUEST_CHECK_ABORT_BULK_OUT_STATUS:
+                if (inFlight_) CancelInFlight();  // the first call back may have come too early
                 answer.assign(8, 0);
                 answer[0] = inFlight_ ? USBTMC_STATUS_PENDING : USBTMC_STATUS_SUCCESS;
                 break;
