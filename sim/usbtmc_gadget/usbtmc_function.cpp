@@ -71,6 +71,7 @@ bool UsbtmcFunction::Run() {
         visa_.viClose(session_);
         visa_.viOpen(rm_, resource.c_str(), 0, 0, &session_);
         splitRest_.clear();
+        requests_.clear();
         lock.unlock();
         Log("%s off the bus, restarting", resource);
         std::this_thread::sleep_for(std::chrono::milliseconds(options_.reenumerateMs));
