@@ -3,7 +3,8 @@
 // real libudev and system calls, with LD_PRELOAD and UMOCKDEV_DIR set for it.
 //
 //   fwsim-usbtmc [--scenario FILE] [--record FILE] [--reenumerate-ms N]
-//                [--unplug SERIAL:SECTION] [--deadline SECONDS] -- COMMAND [ARG...]
+//                [--unplug SERIAL:SECTION] [--transfer-bytes N] [--old-driver 1]
+//                [--deadline SECONDS] -- COMMAND [ARG...]
 //
 // The scenario and the record are those of libfwsim-visa.so (sim_scenario.h,
 // sim_record_file.h). Exits with the command's status; 124 when the command did not end
@@ -28,7 +29,8 @@ namespace {
 int Usage(const char* problem) {
     std::fprintf(stderr,
                  "fwsim-usbtmc: %s\nusage: fwsim-usbtmc [--scenario FILE] [--record FILE] "
-                 "[--reenumerate-ms N] [--unplug SERIAL:SECTION] [--deadline SECONDS] -- "
+                 "[--reenumerate-ms N] [--unplug SERIAL:SECTION] [--transfer-bytes N] "
+                 "[--old-driver 1] [--deadline SECONDS] -- "
                  "COMMAND [ARG...]\n",
                  problem);
     return 125;
@@ -66,6 +68,10 @@ int main(int argc, char** argv) {
             record = value;
         } else if (option == "--reenumerate-ms") {
             options.reenumerateMs = static_cast<uint32_t>(std::stoul(value));
+        } else if (option == "--transfer-bytes") {
+            options.transferBytes = static_cast<uint32_t>(std::stoul(value));
+        } else if (option == "--old-driver") {
+            options.oldDriver = value == "1";
         } else if (option == "--deadline") {
             deadlineSeconds = std::stoi(value);
         } else if (option == "--unplug" && value.find(':') != std::string::npos) {

@@ -5,10 +5,10 @@
 #include <umockdev.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "base/ascii.h"
 #include "sim_visa.h"
+#include "visa/usb_resource_name.h"
 
 namespace {
 
@@ -56,6 +56,7 @@ struct SimUsbtmcBus::Impl {
         std::string usbPath, interfacePath, nodePath;
         UMockdevIoctlBase* handler = nullptr;
         std::map<UMockdevIoctlClient*, ViSession> sessions;  // the open files of this plug-in
+        std::map<UMockdevIoctlClient*, bool> endOfMessage;   // of each file's last read
         int writesInSection = -1;  // counted from the section that pulls the plug
     };
 
@@ -74,6 +75,7 @@ struct SimUsbtmcBus::Impl {
     void Unplug(Port& port);
     void Serve(Port& port);
     void Answer(Port& port, Op op, UMockdevIoctlClient* client);
+    void AnswerIoctl(Port& port, ViSession session, UMockdevIoctlClient* client);
     // The port's session for `client`, opened at its first request; 0 when the node is
     // gone (unplugged, or off the bus since the client opened it).
     ViSession SessionOf(Port& port, UMockdevIoctlClient* client);
@@ -95,21 +97,20 @@ void SimUsbtmcBus::Impl::Plug(Port& port) {
     const std::string portName = "1-" + std::to_string(port.index + 1);
     const std::string usb = "/sys/devices/pci0000:00/0000:00:14.0/usb1/" + portName;
     const std::string name = "usbtmc" + std::to_string(nextNode++);
-    // "USB0::0x0D3F::0x1141::...": the identities as sysfs gives them, "0d3f" and "1141".
-    std::string vendor = "0000", product = "0000";
-    const std::string& resource = visa.instrument(port.index).resource();
-    const size_t v = resource.find("::0x"), p = resource.find("::0x", v + 1);
-    if (p != std::string::npos)
-        vendor = resource.substr(v + 4, 4), product = resource.substr(p + 4, 4);
-    vendor = LowerCaseAscii(vendor), product = LowerCaseAscii(product);
+    // The identities as sysfs gives them: "0d3f" and "1141".
+    UsbResourceName identity;
+    ParseUsbResourceName(visa.instrument(port.index).resource(), identity);
+    char vendor[8], product[8];
+    std::snprintf(vendor, sizeof vendor, "%04x", identity.vendor);
+    std::snprintf(product, sizeof product, "%04x", identity.product);
     const std::string devices = usb.substr(4);  // the description's paths omit "/sys"
     const std::string description =
         "P: " + devices + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=" + vendor +
         "\nA: idProduct=" + product + "\nA: serial=" + port.serial + "\n\nP: " + devices + "/" +
         portName + ":1.0\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n" +
-        "A: bInterfaceClass=fe\nA: bInterfaceSubClass=03\nA: bInterfaceProtocol=01\n\nP: " +
-        devices + "/" + portName + ":1.0/usbmisc/" + name + "\nN: " + name +
-        "\nE: SUBSYSTEM=usbmisc\nE: DEVNAME=/dev/" + name +
+        "A: bInterfaceNumber=00\nA: bInterfaceClass=fe\nA: bInterfaceSubClass=03\n" +
+        "A: bInterfaceProtocol=01\n\nP: " + devices + "/" + portName + ":1.0/usbmisc/" + name +
+        "\nN: " + name + "\nE: SUBSYSTEM=usbmisc\nE: DEVNAME=/dev/" + name +
         "\nE: MAJOR=180\nE: MINOR=" + std::to_string(176 + nextNode - 1) + "\n";
     GError* error = nullptr;
     if (!umockdev_testbed_add_from_string(testbed, description.c_str(), &error)) {
@@ -165,18 +166,32 @@ ViSession SimUsbtmcBus::Impl::SessionOf(Port& port, UMockdevIoctlClient* client)
     return session;
 }
 
-void SimUsbtmcBus::Impl::Answer(Port& port, Op op, UMockdevIoctlClient* client) {
+void SimUsbtmcBus::Impl::AnswerIoctl(Port& port, ViSession session, UMockdevIoctlClient* client) {
+    const unsigned long request = umockdev_ioctl_client_get_request(client);
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
-    const ViSession session = SessionOf(port, client);
-    if (session == 0) {
-        umockdev_ioctl_client_complete(client, -1, ENODEV);
+    // A driver before Linux 4.19 has neither the timeout nor the message attributes, and
+    // refuses what it does not know as the real one does.
+    const bool known = request == USBTMC_IOCTL_CLEAR || request == USBTMC_IOCTL_CLEAR_IN_HALT ||
+                       request == USBTMC_IOCTL_CLEAR_OUT_HALT ||
+                       (!options.oldDriver && (request == USBTMC_IOCTL_SET_TIMEOUT ||
+                                               request == USBTMC_IOCTL_MSG_IN_ATTR));
+    if (!known) {
+        umockdev_ioctl_client_complete(client, -1, EBADRQC);
         return;
     }
-    if (op == Op::kIoctl) {
-        if (umockdev_ioctl_client_get_request(client) != USBTMC_IOCTL_SET_TIMEOUT) {
-            umockdev_ioctl_client_complete(client, -1, ENOTTY);
-            return;
+    if (request == USBTMC_IOCTL_CLEAR) {
+        SimInstrument& instrument = visa.instrument(port.index);
+        while (instrument.HasReply()) instrument.DropReply();
+        g_printerr("fwsim-usbtmc: %s cleared\n", port.serial.c_str());
+    } else if (request == USBTMC_IOCTL_MSG_IN_ATTR) {
+        UMockdevIoctlData* value = umockdev_ioctl_data_resolve(arg, 0, sizeof(uint8_t), nullptr);
+        uint8_t attributes = 0;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            attributes = port.endOfMessage[client] ? 1 : 0;
         }
+        if (value) umockdev_ioctl_data_update(value, 0, &attributes, sizeof attributes);
+    } else if (request == USBTMC_IOCTL_SET_TIMEOUT) {
         UMockdevIoctlData* value = umockdev_ioctl_data_resolve(arg, 0, sizeof(uint32_t), nullptr);
         uint32_t ms = 0;
         if (value) std::memcpy(&ms, value->data, sizeof ms);
@@ -185,13 +200,35 @@ void SimUsbtmcBus::Impl::Answer(Port& port, Op op, UMockdevIoctlClient* client) 
             return;
         }
         visa.viSetAttribute(session, VI_ATTR_TMO_VALUE, ms);
-        umockdev_ioctl_client_complete(client, 0, 0);
+    }
+    umockdev_ioctl_client_complete(client, 0, 0);
+}
+
+void SimUsbtmcBus::Impl::Answer(Port& port, Op op, UMockdevIoctlClient* client) {
+    UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+    const ViSession session = SessionOf(port, client);
+    if (session == 0) {
+        umockdev_ioctl_client_complete(client, -1, ENODEV);
+        return;
+    }
+    if (op == Op::kIoctl) {
+        AnswerIoctl(port, session, client);
         return;
     }
     std::vector<uint8_t> bytes(arg->data, arg->data + arg->data_len);
     ViUInt32 count = 0;
     if (op == Op::kRead) {
-        const ViStatus status = visa.viRead(session, bytes.data(), arg->data_len, &count);
+        const ViUInt32 length = static_cast<ViUInt32>(arg->data_len);
+        const ViUInt32 asked = options.transferBytes && options.transferBytes < length
+                                   ? options.transferBytes
+                                   : length;
+        const ViStatus status = visa.viRead(session, bytes.data(), asked, &count);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            // What the instrument kept back of its reply comes in the next transfer.
+            port.endOfMessage[client] =
+                status == VI_SUCCESS || !visa.instrument(port.index).HasReply();
+        }
         if (status == VI_ERROR_TMO) {
             umockdev_ioctl_client_complete(client, -1, ETIMEDOUT);
         } else if (status < 0) {
@@ -295,6 +332,7 @@ void SimUsbtmcBus::Poll() {
                 continue;
             }
             if (it->second) impl_->visa.viClose(it->second);
+            port->endOfMessage.erase(it->first);
             g_object_unref(it->first);
             it = port->sessions.erase(it);
         }

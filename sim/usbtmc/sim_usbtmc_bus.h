@@ -22,6 +22,11 @@ struct SimUsbtmcOptions {
     std::string unplugSerial;
     int unplugSection = 0;
     int unplugAfterWrites = 3;
+    // A driver before Linux 4.19: no timeout or message-attribute ioctl.
+    bool oldDriver = false;
+    // Replies sent in transfers of at most this many bytes, all but the last without the
+    // end of message. 0: whole.
+    uint32_t transferBytes = 0;
 };
 
 class SimUsbtmcBus {

@@ -1,5 +1,7 @@
 #include "instrument/resource_name.h"
 
+#include "visa/usb_resource_name.h"
+
 namespace {
 constexpr size_t kConfirmationSerialLength = 10;
 }
@@ -10,6 +12,9 @@ std::string SerialFromResource(const std::string& resource, SerialRule rule) {
         if (at == std::string::npos) at = 0;
         return resource.substr(at, kConfirmationSerialLength);
     }
+    UsbResourceName usb;
+    if (ParseUsbResourceName(resource, usb)) return usb.serial;
+    // Another interface's name, as a vendor library may list it.
     size_t start = 0;
     for (int field = 0; field < 3; ++field) {
         start = resource.find("::", start);

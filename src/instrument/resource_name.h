@@ -4,8 +4,9 @@
 #include <string>
 
 enum class SerialRule {
-    // The fourth "::"-separated field, whole; empty when the name has fewer fields. What
-    // listings, choices by serial and reports use.
+    // The serial of a USB instrument name (visa/usb_resource_name.h), else the fourth
+    // "::"-separated field, whole; empty when the name has fewer fields. What listings,
+    // choices by serial and reports use.
     kField,
     // Ten characters from the first "TW" of the name, or its first ten characters when it
     // has none: what the window's confirmation has always shown.

@@ -6,7 +6,11 @@
 #   update   one instrument updated; it drops off at the switch and comes back under
 #            another node a second later; its flash as the VISA library run leaves it
 #   two      two instruments updated at once
-#   silent   an instrument that never answers: the read ends by the timeout set
+#   silent   an instrument that never answers: the read ends by the timeout set, and the
+#            instrument's side is cleared after it
+#   old      a driver before Linux 4.19, which refuses the timeout ioctl (EBADRQC): listed
+#            all the same, on the driver's own timeout
+#   split    replies sent in transfers of 7 bytes: each read whole up to its end of message
 #   unplug   an instrument pulled out mid-section: the run ends with its error number
 #   denied   a node this user may not open: listed as no-access, not updated (117)
 set -e
@@ -78,12 +82,28 @@ silent)
     sed -i 's/^{ /{ "faults": [ { "op": "viRead", "nth": 1, "action": "silent" } ], /' s.json
     start=$(date +%s%N)
     "$bus" --scenario s.json --record run.rec --deadline 60 -- "$fwtool" list --json --visa usbtmc \
-        > list.json
+        > list.json 2> bus.err
     took=$((($(date +%s%N) - start) / 1000000))
+    grep -q "TW00012345 cleared" bus.err || fail "not cleared after the timeout: $(cat bus.err)"
     grep -q '"mode":"unknown"' list.json || fail "a silent instrument listed as $(cat list.json)"
     grep -q '"arg":5000,.*"op":"viSetAttribute"' run.rec || fail "no 5000 ms timeout set"
     grep -q '"op":"viRead",.*"status":-1073807339' run.rec || fail "the read did not time out"
     [ "$took" -ge 5000 ] && [ "$took" -lt 9000 ] || fail "the read took $took ms, not 5000"
+    ;;
+old)
+    scenario TW00012345 > s.json
+    "$bus" --scenario s.json --record run.rec --old-driver 1 --deadline 60 -- \
+        "$fwtool" list --visa usbtmc > list.out
+    grep -q "^$(resource TW00012345)  TW00012345  normal  0105AA0BB01CCCC01D0105$" list.out \
+        || fail "list: $(cat list.out)"
+    ! grep -q '"op":"viSetAttribute"' run.rec || fail "the driver took a timeout it has no ioctl for"
+    ;;
+split)
+    scenario TW00012345 > s.json
+    "$bus" --scenario s.json --transfer-bytes 7 --deadline 60 -- \
+        "$fwtool" list --visa usbtmc > list.out
+    grep -q "^$(resource TW00012345)  TW00012345  normal  0105AA0BB01CCCC01D0105$" list.out \
+        || fail "list: $(cat list.out)"
     ;;
 unplug)
     scenario TW00012345 > s.json

@@ -1,10 +1,13 @@
-// Which resource names a VISA search expression finds.
+// Which resource names a VISA search expression finds, and how a USB instrument name reads.
 
 #include "visa/resource_matcher.h"
 
 #include <gtest/gtest.h>
 
 #include <tuple>
+
+#include "instrument/resource_name.h"
+#include "visa/usb_resource_name.h"
 
 // Names as instruments and other resources present them; letters match regardless of case.
 TEST(SimSearchExpression, FindsWholeNamesByRepeatsClassesAndEscapes) {
@@ -51,4 +54,64 @@ TEST(SimSearchExpression, ManyRepeatsStayLinear) {
     for (int i = 0; i < 30; ++i) expression += "?*";
     expression += "X";
     EXPECT_EQ(MatchResourceExpression(expression, std::string(200, 'A')), ResourceMatch::kNoMatch);
+}
+
+// USB instrument names field by field, as an operator may type them: each form a vendor
+// library accepts, and the near misses it refuses.
+TEST(UsbResourceName, ReadsEachFieldInEveryFormVisaAllows) {
+    struct Case {
+        const char* name;
+        unsigned board;
+        uint16_t vendor, product;
+        const char* serial;
+        int interfaceNumber;
+    };
+    const Case accepted[] = {
+        {"USB0::0x0D3F::0x1141::TW00012345::INSTR", 0, 0x0d3f, 0x1141, "TW00012345", -1},
+        {"USB::0x0D3F::0x1141::TW00012345::INSTR", 0, 0x0d3f, 0x1141, "TW00012345", -1},
+        {"usb3::0X0d3f::0x1141::tw1::instr", 3, 0x0d3f, 0x1141, "tw1", -1},
+        {"USB0::3391::4417::TW1::INSTR", 0, 0x0d3f, 0x1141, "TW1", -1},  // decimal ids
+        {"USB0::0x0D3F::0x1141::TW1::2::INSTR", 0, 0x0d3f, 0x1141, "TW1", 2},
+        {"USB0::0xFFFF::65535::TW1::255::INSTR", 0, 0xffff, 0xffff, "TW1", 255},
+        {"USB0::0x0D3F::0x1141::INSTR", 0, 0x0d3f, 0x1141, "", -1},  // no serial
+    };
+    for (const Case& c : accepted) {
+        UsbResourceName parsed;
+        ASSERT_TRUE(ParseUsbResourceName(c.name, parsed)) << c.name;
+        EXPECT_EQ(parsed.board, c.board) << c.name;
+        EXPECT_EQ(parsed.vendor, c.vendor) << c.name;
+        EXPECT_EQ(parsed.product, c.product) << c.name;
+        EXPECT_EQ(parsed.serial, c.serial) << c.name;
+        EXPECT_EQ(parsed.interfaceNumber, c.interfaceNumber) << c.name;
+        EXPECT_EQ(SerialFromResource(c.name), c.serial);  // what listings and choices show
+    }
+    for (const char* refused : {
+             "USB0::0x0D3F::0x1141::TW1",              // no INSTR
+             "USB0::0x0D3F::0x1141::TW1::RAW",         // another resource class
+             "GPIB0::0x0D3F::0x1141::TW1::INSTR",      // another interface type
+             "USBx::0x0D3F::0x1141::TW1::INSTR",       // board not a number
+             "USB0::0x::0x1141::TW1::INSTR",           // "0x" without digits
+             "USB0::0x0D3G::0x1141::TW1::INSTR",       // not hexadecimal
+             "USB0::0x10000::0x1141::TW1::INSTR",      // beyond 16 bits
+             "USB0::65536::0x1141::TW1::INSTR",        // beyond 16 bits, decimal
+             "USB0::::0x1141::TW1::INSTR",             // empty id
+             "USB0::0x0D3F::0x1141::::INSTR",          // empty serial field
+             "USB0::0x0D3F::0x1141::TW1::256::INSTR",  // interface beyond a byte
+             "USB0::0x0D3F::0x1141::TW1::0x1::INSTR",  // interface in hexadecimal
+             "USB0::0x0D3F::0x1141::TW1::1::2::INSTR",
+             "USB0::0x0D3F::INSTR",
+         }) {
+        UsbResourceName parsed;
+        EXPECT_FALSE(ParseUsbResourceName(refused, parsed)) << refused;
+    }
+}
+
+TEST(UsbResourceName, WritesTheFormVendorLibrariesList) {
+    UsbResourceName name;
+    name.vendor = 0xd3f, name.product = 0x1141, name.serial = "TW00012345";
+    EXPECT_EQ(FormatUsbResourceName(name), "USB0::0x0D3F::0x1141::TW00012345::INSTR");
+    name.interfaceNumber = 1;
+    EXPECT_EQ(FormatUsbResourceName(name), "USB0::0x0D3F::0x1141::TW00012345::1::INSTR");
+    name.serial.clear(), name.interfaceNumber = -1;
+    EXPECT_EQ(FormatUsbResourceName(name), "USB0::0x0D3F::0x1141::INSTR");
 }

@@ -1,12 +1,13 @@
 // The kernel USBTMC backend's own calls, run by fwsim-usbtmc among one simulated instrument
 // (USB0::0x0D3F::0x1141::TW00000001::INSTR, in its normal firmware): the search and its
-// letter case, reads that stop at the count, the driver's timeout floor, sessions that
-// outlive nothing they were opened through.
+// letter case, names in every VISA form, reads that stop at the count, the driver's timeout
+// floor, sessions that outlive nothing they were opened through.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "visa/usbtmc/usbtmc_devices.h"
 #include "visa/usbtmc/usbtmc_visa_library.h"
@@ -57,9 +58,35 @@ TEST_F(UsbtmcBackendTest, SearchNamesTheInstrumentAsVendorLibrariesDoWhateverThe
     ViSession session = 0;
     EXPECT_EQ(visa.viOpen(rm, "USB0::0x0D3F::0x1141::TW99999999::INSTR", 0, 0, &session),
               VI_ERROR_RSRC_NFOUND);
+}
 
-    EXPECT_EQ(UsbtmcResourceName(0x0d3f, 0x1141, ""), "USB0::0x0D3F::0x1141::INSTR");
-    EXPECT_EQ(UsbtmcResourceName(0xabc, 0x1, "x1"), "USB0::0x0ABC::0x0001::x1::INSTR");
+TEST_F(UsbtmcBackendTest, NamesAreReadFieldByFieldAndTheInterfaceNumberChecked) {
+    for (const char* name :
+         {"USB::0x0D3F::0x1141::TW00000001::INSTR", "usb0::3391::4417::tw00000001::0::instr"}) {
+        ViSession session = 0;
+        EXPECT_EQ(visa.viOpen(rm, name, 0, 0, &session), VI_SUCCESS) << name;
+        visa.viClose(session);
+    }
+    for (const char* name :
+         {"USB0::0x0D3F::0x1141::TW00000001::1::INSTR", "USB1::0x0D3F::0x1141::TW00000001::INSTR",
+          "USB0::0x0D3F::0x1141::TW00000001"}) {
+        ViSession session = 0;
+        EXPECT_EQ(visa.viOpen(rm, name, 0, 0, &session), VI_ERROR_RSRC_NFOUND) << name;
+    }
+
+    // Two USBTMC interfaces of one instrument are told apart by their numbers.
+    std::vector<UsbtmcDevice> devices(3);
+    devices[0].usbDevice = devices[1].usbDevice = "/sys/devices/usb1/1-1";
+    devices[2].usbDevice = "/sys/devices/usb1/1-2";
+    for (int i = 0; i < 3; ++i) {
+        devices[i].identity.vendor = 0x0d3f, devices[i].identity.product = 0x1141;
+        devices[i].identity.serial = i < 2 ? "TW1" : "TW2";
+        devices[i].identity.interfaceNumber = i % 2;
+    }
+    NameUsbtmcDevices(devices);
+    EXPECT_EQ(devices[0].resource, "USB0::0x0D3F::0x1141::TW1::0::INSTR");
+    EXPECT_EQ(devices[1].resource, "USB0::0x0D3F::0x1141::TW1::1::INSTR");
+    EXPECT_EQ(devices[2].resource, "USB0::0x0D3F::0x1141::TW2::INSTR");
 }
 
 TEST_F(UsbtmcBackendTest, AReadStopsAtTheCountAndSaysMoreMayFollow) {

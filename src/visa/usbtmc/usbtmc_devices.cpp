@@ -2,7 +2,6 @@
 
 #include <libudev.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "base/ascii.h"
@@ -26,18 +25,13 @@ struct UdevDeviceTraits {
     static void close(type d) noexcept { udev_device_unref(d); }
 };
 
-uint16_t HexAttribute(udev_device* device, const char* name) {
-    const char* text = udev_device_get_sysattr_value(device, name);
-    return text ? static_cast<uint16_t>(std::strtoul(text, nullptr, 16)) : 0;
+// Sysfs writes these attributes in hexadecimal ("0d3f", "00"); -1 when absent.
+long HexAttribute(udev_device* device, const char* name) {
+    const char* text = device ? udev_device_get_sysattr_value(device, name) : nullptr;
+    return text ? std::strtol(text, nullptr, 16) : -1;
 }
 
 }  // namespace
-
-std::string UsbtmcResourceName(uint16_t vendor, uint16_t product, const std::string& serial) {
-    char ids[32];
-    std::snprintf(ids, sizeof ids, "USB0::0x%04X::0x%04X::", vendor, product);
-    return ids + (serial.empty() ? std::string() : serial + "::") + "INSTR";
-}
 
 std::vector<UsbtmcDevice> ListUsbtmcDevices() {
     std::vector<UsbtmcDevice> found;
@@ -54,24 +48,55 @@ std::vector<UsbtmcDevice> ListUsbtmcDevices() {
             udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
         if (!device) continue;
         const char* node = udev_device_get_devnode(device.get());
-        // The parent belongs to the child: no reference of its own to drop.
+        // Parents belong to the child: no references of their own to drop.
         udev_device* usb =
             udev_device_get_parent_with_subsystem_devtype(device.get(), "usb", "usb_device");
+        udev_device* interface =
+            udev_device_get_parent_with_subsystem_devtype(device.get(), "usb", "usb_interface");
         if (!node || !usb) continue;
+        // A node udevd has yet to process still has the kernel's root-only mode. Told by its
+        // USB device, which udevd processes first: where no udevd runs (a container, a test
+        // bed) neither is ever marked, and the node is all there is.
+        if (!udev_device_get_is_initialized(device.get()) && udev_device_get_is_initialized(usb))
+            continue;
+        UsbtmcDevice listed;
+        listed.node = node;
+        listed.usbDevice = udev_device_get_syspath(usb);
+        listed.identity.vendor = static_cast<uint16_t>(HexAttribute(usb, "idVendor"));
+        listed.identity.product = static_cast<uint16_t>(HexAttribute(usb, "idProduct"));
         const char* serial = udev_device_get_sysattr_value(usb, "serial");
-        found.push_back({UsbtmcResourceName(HexAttribute(usb, "idVendor"),
-                                            HexAttribute(usb, "idProduct"), serial ? serial : ""),
-                         node});
+        listed.identity.serial = serial ? serial : "";
+        listed.identity.interfaceNumber =
+            static_cast<int>(HexAttribute(interface, "bInterfaceNumber"));
+        found.push_back(std::move(listed));
     }
+    NameUsbtmcDevices(found);
     return found;
 }
 
-std::string UsbtmcNodeOf(const std::string& resource) {
-    std::string wanted = resource;
-    UpperCaseAscii(wanted);
-    for (UsbtmcDevice& device : ListUsbtmcDevices()) {
-        UpperCaseAscii(device.resource);
-        if (device.resource == wanted) return device.node;
+void NameUsbtmcDevices(std::vector<UsbtmcDevice>& devices) {
+    for (UsbtmcDevice& device : devices) {
+        bool shared = false;
+        for (const UsbtmcDevice& other : devices)
+            shared |= &other != &device && other.usbDevice == device.usbDevice;
+        UsbResourceName name = device.identity;
+        if (!shared) name.interfaceNumber = -1;
+        device.resource = FormatUsbResourceName(name);
     }
-    return std::string();
+}
+
+std::string UsbtmcNodeOf(const std::string& resource) {
+    UsbResourceName wanted;
+    if (!ParseUsbResourceName(resource, wanted) || wanted.board != 0) return std::string();
+    const std::vector<UsbtmcDevice> devices = ListUsbtmcDevices();
+    const UsbtmcDevice* best = nullptr;
+    for (const UsbtmcDevice& device : devices) {
+        const UsbResourceName& has = device.identity;
+        if (has.vendor != wanted.vendor || has.product != wanted.product ||
+            !EqualIgnoringCase(has.serial, wanted.serial))
+            continue;
+        if (wanted.interfaceNumber >= 0 && has.interfaceNumber != wanted.interfaceNumber) continue;
+        if (!best || has.interfaceNumber < best->identity.interfaceNumber) best = &device;
+    }
+    return best ? best->node : std::string();
 }

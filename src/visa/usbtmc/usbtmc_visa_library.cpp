@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -28,18 +29,48 @@ void CopyDescription(const std::string& name, ViChar* desc) {
     desc[n] = '\0';
 }
 
+// What the driver's errors mean to the caller; any other is VI_ERROR_IO.
+struct ErrnoStatus {
+    int error;
+    ViStatus status;
+};
+constexpr ErrnoStatus kErrnoStatuses[] = {
+    {ETIMEDOUT, VI_ERROR_TMO},
+    // The instrument left: unplugged before the call, or its transfer cut off by the going.
+    {ENODEV, VI_ERROR_CONN_LOST},
+    {ENOENT, VI_ERROR_CONN_LOST},
+    {ESHUTDOWN, VI_ERROR_CONN_LOST},
+    {ECONNRESET, VI_ERROR_CONN_LOST},
+    {EPROTO, VI_ERROR_CONN_LOST},
+    {EILSEQ, VI_ERROR_CONN_LOST},
+    {ETIME, VI_ERROR_CONN_LOST},
+    // A stalled endpoint of an instrument still present: its halt is cleared afterwards.
+    {EPIPE, VI_ERROR_IO},
+};
+
 ViStatus StatusOfErrno(int error) {
-    switch (error) {
-        case ETIMEDOUT:
-            return VI_ERROR_TMO;
-        case ENODEV:
-        case ESHUTDOWN:
-        case EPIPE:
-            return VI_ERROR_CONN_LOST;
-        default:
-            return VI_ERROR_IO;
-    }
+    for (const ErrnoStatus& entry : kErrnoStatuses)
+        if (entry.error == error) return entry.status;
+    return VI_ERROR_IO;
 }
+
+// How the driver refuses an ioctl it does not have: EBADRQC from its own handler, ENOTTY
+// from anything in between.
+bool IoctlMissing(int error) {
+    return error == EBADRQC || error == ENOTTY;
+}
+
+// After a transfer that failed or timed out, the instrument's side of it is cleared so that
+// its late reply reaches no later read, in this process or the next. A stalled endpoint
+// (`halt` clears it) goes first: the clear itself reads the bulk-in endpoint.
+void ClearAfterFailure(int fd, int error, unsigned long halt) {
+    if (StatusOfErrno(error) == VI_ERROR_CONN_LOST) return;
+    if (error == EPIPE) ::ioctl(fd, halt);
+    ::ioctl(fd, USBTMC_IOCTL_CLEAR);
+}
+
+// bmTransferAttributes of the last transfer read: its end of message.
+constexpr __u8 kEndOfMessage = 0x01;
 
 }  // namespace
 
@@ -150,12 +181,12 @@ ViStatus UsbtmcVisaLibrary::viSetAttribute(ViObject vi, ViAttr attrName, ViAttrS
     auto session = Find(vi);
     if (!session || session->kind != Session::Kind::kInstrument) return VI_ERROR_INV_OBJECT;
     if (attrName != VI_ATTR_TMO_VALUE) return VI_ERROR_NSUP_ATTR;
-    __u32 timeoutMs = attrValue < kUsbtmcMinTimeoutMs ? kUsbtmcMinTimeoutMs
-                      : attrValue > 0xFFFFFFFFu       ? 0xFFFFFFFFu
-                                                      : static_cast<__u32>(attrValue);
-    // A kernel before 4.19 knows no such ioctl: its reads keep the driver's own 5 s, the
-    // timeout the program asks for anyway.
-    if (::ioctl(session->fd.get(), USBTMC_IOCTL_SET_TIMEOUT, &timeoutMs) != 0 && errno != ENOTTY)
+    __u32 timeoutMs = static_cast<__u32>(
+        std::clamp<ViAttrState>(attrValue, kUsbtmcMinTimeoutMs, kUsbtmcMaxTimeoutMs));
+    // A driver without the ioctl (before Linux 4.19) keeps its own 5 s, the timeout the
+    // program asks for anyway.
+    if (::ioctl(session->fd.get(), USBTMC_IOCTL_SET_TIMEOUT, &timeoutMs) != 0 &&
+        !IoctlMissing(errno))
         return StatusOfErrno(errno);
     return VI_SUCCESS;
 }
@@ -163,29 +194,56 @@ ViStatus UsbtmcVisaLibrary::viSetAttribute(ViObject vi, ViAttr attrName, ViAttrS
 ViStatus UsbtmcVisaLibrary::viRead(ViSession vi, ViByte* buf, ViUInt32 cnt, ViUInt32* retCnt) {
     auto session = Find(vi);
     if (!session || session->kind != Session::Kind::kInstrument) return VI_ERROR_INV_OBJECT;
-    if (retCnt) *retCnt = 0;
-    ssize_t got;
-    do {
-        got = ::read(session->fd.get(), buf, cnt);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) return StatusOfErrno(errno);
-    if (retCnt) *retCnt = static_cast<ViUInt32>(got);
-    // The driver ends a read at the end of the message or at the count: a full buffer may
-    // have more behind it.
-    return cnt > 0 && static_cast<ViUInt32>(got) == cnt ? VI_SUCCESS_MAX_CNT : VI_SUCCESS;
+    const int fd = session->fd.get();
+    ViUInt32 done = 0;
+    ViStatus status = VI_SUCCESS_MAX_CNT;
+    // Since Linux 4.20 a read() ends with one transfer of the instrument's, which need not
+    // end its message: reads go on until the end of message or the count.
+    while (done < cnt) {
+        ssize_t got;
+        do {
+            got = ::read(fd, buf + done, cnt - done);
+        } while (got < 0 && errno == EINTR);
+        // Nothing read is the driver discarding a transfer (another request's tag, a
+        // damaged header): an error, not an empty reply.
+        const int error = got < 0 ? errno : got == 0 ? EIO : 0;
+        if (error != 0) {
+            status = StatusOfErrno(error);
+            ClearAfterFailure(fd, error, USBTMC_IOCTL_CLEAR_IN_HALT);
+            break;
+        }
+        done += static_cast<ViUInt32>(got);
+        __u8 attributes = 0;
+        if (::ioctl(fd, USBTMC_IOCTL_MSG_IN_ATTR, &attributes) != 0) {
+            // Older drivers read on to the end of the message themselves.
+            status = !IoctlMissing(errno) ? StatusOfErrno(errno)
+                     : done == cnt        ? VI_SUCCESS_MAX_CNT
+                                          : VI_SUCCESS;
+            break;
+        }
+        if (attributes & kEndOfMessage) {
+            status = VI_SUCCESS;
+            break;
+        }
+    }
+    if (retCnt) *retCnt = done;
+    return status;
 }
 
 ViStatus UsbtmcVisaLibrary::viWrite(ViSession vi, const ViByte* buf, ViUInt32 cnt,
                                     ViUInt32* retCnt) {
     auto session = Find(vi);
     if (!session || session->kind != Session::Kind::kInstrument) return VI_ERROR_INV_OBJECT;
+    const int fd = session->fd.get();
     ViUInt32 sent = 0;
     ViStatus status = VI_SUCCESS;
     while (sent < cnt) {
-        const ssize_t n = ::write(session->fd.get(), buf + sent, cnt - sent);
+        const ssize_t n = ::write(fd, buf + sent, cnt - sent);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            status = n < 0 ? StatusOfErrno(errno) : VI_ERROR_IO;
+            const int error = n < 0 ? errno : EIO;
+            status = StatusOfErrno(error);
+            ClearAfterFailure(fd, error, USBTMC_IOCTL_CLEAR_OUT_HALT);
             break;
         }
         sent += static_cast<ViUInt32>(n);

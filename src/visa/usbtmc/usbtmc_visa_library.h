@@ -6,8 +6,10 @@
 //
 // Statuses as vendor libraries give them: an instrument not present (or gone before the
 // open) VI_ERROR_RSRC_NFOUND; a read that ends by its timeout VI_ERROR_TMO; an instrument
-// unplugged during a read or write VI_ERROR_CONN_LOST; a read that fills the count
-// VI_SUCCESS_MAX_CNT. Thread-safe: each instrument may be worked from its own thread.
+// unplugged during a read or write VI_ERROR_CONN_LOST; a read that fills the count before
+// the end of the message VI_SUCCESS_MAX_CNT. After a timeout or a failed transfer the
+// instrument's input and output are cleared, so a late reply is never taken for the next
+// one. Thread-safe: each instrument may be worked from its own thread.
 
 #include <map>
 #include <memory>
@@ -21,6 +23,8 @@
 constexpr char kUsbtmcUdevRule[] = "/usr/lib/udev/rules.d/60-k4417f-usbtmc.rules";
 // The driver refuses shorter timeouts.
 constexpr ViUInt32 kUsbtmcMinTimeoutMs = 100;
+// The driver hands its timeout to the USB core as an int: longer ones are cut to this.
+constexpr ViUInt32 kUsbtmcMaxTimeoutMs = 0x7FFFFFFF;
 
 class UsbtmcVisaLibrary : public VisaLibrary {
   public:
