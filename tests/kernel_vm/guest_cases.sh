@@ -96,6 +96,7 @@ run_case() {
         fwtool_usbtmc update sample.fw --serial tw00012345 --yes > run.out 2> run.err ||
             fail "update: exit $?, $(tail -3 run.out) $(cat run.err)"
         grep -q "back on the bus" g0.log || fail "never re-enumerated: $(cat g0.log)"
+        [ "$(grep -c '"op":"viOpen",' g0.rec)" -ge 2 ] || fail "no writer session recorded"
         clean g0.rec
         cmp TW00012345.bin TW00099999.bin || fail "the flash differs from the library run's"
         ;;
