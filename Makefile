@@ -23,7 +23,7 @@ deps:
 	@bash scripts/install-deps.sh
 
 native: deps
-	@cmake -S . -B $(NATIVE) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(NATIVE) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFWU_DEB_BUILDFLAGS=ON >/dev/null
 	@cmake --build $(NATIVE)
 
 win: deps
@@ -63,7 +63,7 @@ run: build
 bench: deps
 	@bash scripts/run-bench.sh
 
-# fwtool as a Debian package: build/deb/fwtool_<version>_amd64.deb.
+# fwtool as a Debian package: build/deb/fwtool_<version>_<arch>.deb.
 deb: native
 	@cpack --config $(NATIVE)/CPackConfig.cmake -B $(BUILD)/deb >/dev/null
 	@ls $(BUILD)/deb/*.deb

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config libudev-dev
-  umockdev libumockdev-dev libglib2.0-dev help2man dpkg-dev
+  umockdev libumockdev-dev libglib2.0-dev help2man dpkg-dev lintian
   googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools

@@ -1,9 +1,16 @@
-# fwtool as a Debian package (Linux build): `make deb` gives build/deb/fwtool_<version>_amd64.deb
-# with /usr/bin/fwtool, the udev rule that opens the instrument's USBTMC nodes to its users,
-# a man page made from `fwtool --help` and the operators' part of the README.
+# fwtool as a Debian package (Linux build): `make deb` gives build/deb/fwtool_<version>_<arch>.deb
+# with /usr/bin/fwtool, the udev rule that opens the instrument's USBTMC nodes to its users
+# (the maintainer scripts have udev apply it at once), a man page made from `fwtool --help`,
+# the operators' part of the README, the copyright and the changelog. lintian checks it
+# (tests/native/deb_lintian.sh); fwtool is built with dpkg-buildflags' flags for it
+# (FWU_DEB_BUILDFLAGS, which `make native` sets).
 file(STRINGS ${PROJECT_SOURCE_DIR}/src/firmware/model_catalogue.cpp FWU_VERSION_LINE
      REGEX "UTILITY_VERSION\\[\\] = ")
 string(REGEX MATCH "[0-9][0-9.]*" FWU_VERSION "${FWU_VERSION_LINE}")
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/changelog FWU_CHANGELOG_TOP LIMIT_COUNT 1)
+if(NOT FWU_CHANGELOG_TOP MATCHES "^fwtool \\(${FWU_VERSION}\\) ")
+  message(FATAL_ERROR "packaging/linux/changelog has no entry for fwtool ${FWU_VERSION} on top")
+endif()
 
 set(FWU_DEB_FILES ${CMAKE_BINARY_DIR}/deb_files)
 find_program(HELP2MAN help2man REQUIRED)
@@ -25,12 +32,24 @@ add_custom_command(
           ${FWU_DEB_FILES}/README.md
   DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${CMAKE_CURRENT_LIST_DIR}/operator_readme.sh
   VERBATIM)
-add_custom_target(deb_files ALL DEPENDS ${FWU_DEB_FILES}/fwtool.1.gz ${FWU_DEB_FILES}/README.md)
+add_custom_command(
+  OUTPUT ${FWU_DEB_FILES}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${FWU_DEB_FILES}
+  COMMAND gzip -9n < ${CMAKE_CURRENT_LIST_DIR}/changelog > ${FWU_DEB_FILES}/changelog.gz
+  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/changelog)
+add_custom_target(deb_files ALL DEPENDS ${FWU_DEB_FILES}/fwtool.1.gz ${FWU_DEB_FILES}/README.md
+                                        ${FWU_DEB_FILES}/changelog.gz)
 
+# What the package holds, one line per destination.
 install(TARGETS fwtool RUNTIME DESTINATION bin)
+# Stripped as Debian's packages are (dh_strip): no compiler's .comment, no .note.
+install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment
+  --remove-section=.note \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/fwtool\"
+  COMMAND_ERROR_IS_FATAL ANY)")
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/60-k4417f-usbtmc.rules DESTINATION lib/udev/rules.d)
 install(FILES ${FWU_DEB_FILES}/fwtool.1.gz DESTINATION share/man/man1)
-install(FILES ${FWU_DEB_FILES}/README.md DESTINATION share/doc/fwtool)
+install(FILES ${FWU_DEB_FILES}/README.md ${FWU_DEB_FILES}/changelog.gz
+              ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION share/doc/fwtool)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME fwtool)
@@ -38,11 +57,18 @@ set(CPACK_PACKAGE_VERSION ${FWU_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_CONTACT "K4417F firmware maintainers <maintainers@example.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "K4417F firmware update from the command line")
-set(CPACK_PACKAGE_DESCRIPTION "fwtool checks and packs K4417F firmware revision files, and \
-lists and updates K4417F instruments through a vendor VISA library or the kernel's own \
-USBTMC driver.")
+# Lines as they appear under the summary: under 80 columns each.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "fwtool checks and packs K4417F firmware revision files, and lists and updates"
+  "K4417F instruments: several at once, each confirmed or chosen by serial, with a"
+  "report line per instrument for unattended runs. It works through a vendor VISA"
+  "library or, with none installed, the kernel's own USBTMC driver, whose nodes"
+  "the package's udev rule opens to the plugdev group and the user at the seat.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/postinst
+                                       ${CMAKE_CURRENT_LIST_DIR}/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

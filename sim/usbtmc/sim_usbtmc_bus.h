@@ -1,7 +1,9 @@
 #pragma once
 // The simulated instruments as the kernel's USBTMC driver offers them, under umockdev: each
 // instrument is a USB device with its interface and a usbmisc node /dev/usbtmcN in a
-// testbed, whose open, read, write and timeout ioctl reach the instrument model (SimVisa).
+// testbed, whose open, read, write and ioctls (timeout, end of message, clear, halts; any
+// other refused with EBADRQC as the driver does) reach the instrument model (SimVisa). No
+// bTag, no late reply: what the real driver does is for tests on the real driver.
 // A program run with UMOCKDEV_DIR set to root() and libumockdev-preload.so.0 preloaded
 // sees them as real ones, through the real libudev and system calls.
 //

@@ -65,10 +65,15 @@ if(TARGET fwsim_usbtmc AND NOT FWU_SANITIZE_THREAD)
   endforeach()
 endif()
 
-# The Debian package, unpacked: its files, and its fwtool's version and search.
+# The Debian package, unpacked: its files, its fwtool's version and search, its maintainer
+# scripts; then lintian on it.
 if(NOT FWU_SANITIZE AND NOT FWU_SANITIZE_THREAD)
   add_test(NAME fwtool_deb_package
            COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/native/deb_package.sh
                    ${CMAKE_BINARY_DIR}/CPackConfig.cmake ${FWTOOL_DIR})
-  set_tests_properties(fwtool_deb_package PROPERTIES TIMEOUT 120)
+  set_tests_properties(fwtool_deb_package PROPERTIES TIMEOUT 120 FIXTURES_SETUP deb_package)
+  add_test(NAME fwtool_deb_lintian
+           COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/native/deb_lintian.sh
+                   ${FWTOOL_DIR}/deb_package/fwtool.deb)
+  set_tests_properties(fwtool_deb_lintian PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED deb_package)
 endif()

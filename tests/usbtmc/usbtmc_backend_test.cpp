@@ -89,7 +89,7 @@ TEST_F(UsbtmcBackendTest, NamesAreReadFieldByFieldAndTheInterfaceNumberChecked) 
     EXPECT_EQ(devices[2].resource, "USB0::0x0D3F::0x1141::TW2::INSTR");
 }
 
-TEST_F(UsbtmcBackendTest, AReadStopsAtTheCountAndSaysMoreMayFollow) {
+TEST_F(UsbtmcBackendTest, AReadStopsAtTheEndOfMessageOrTheCountAndSaysWhich) {
     ViSession session = 0;
     ASSERT_EQ(visa.viOpen(rm, "usb0::0x0d3f::0x1141::tw00000001::instr", 0, 1000, &session),
               VI_SUCCESS);
@@ -101,6 +101,11 @@ TEST_F(UsbtmcBackendTest, AReadStopsAtTheCountAndSaysMoreMayFollow) {
     EXPECT_EQ(head, "ZENTROVA");
     EXPECT_EQ(rest.rfind(" CORP.,K4417F,TW00000001,", 0), 0u) << rest;
     EXPECT_EQ(rest.back(), '\n');
+    // A reply that just fills the count has ended all the same: its transfer said so.
+    ASSERT_EQ(Write(session, "*IDN?\n"), VI_SUCCESS);
+    std::string whole;
+    EXPECT_EQ(Read(session, head.size() + rest.size(), whole), VI_SUCCESS);
+    EXPECT_EQ(whole, head + rest);
     EXPECT_EQ(visa.viSetAttribute(session, 0x3FFF0001, 1), VI_ERROR_NSUP_ATTR);
     EXPECT_EQ(visa.viClose(session), VI_SUCCESS);
     EXPECT_EQ(Write(session, "*IDN?\n"), VI_ERROR_INV_OBJECT);
