@@ -50,6 +50,7 @@ tsan: tsan-build
 	@bash scripts/run-tests.sh tsan
 
 test: build asan tsan-build
+	@cmake --build $(NATIVE) --target kernel_vm_guest
 	@bash scripts/run-tests.sh
 
 # libFuzzer targets (clang) for FUZZ_SECONDS each; figures and findings under build/fuzz.

@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   python3
+  qemu-system-x86 busybox-static
   wine wine64 xvfb xauth imagemagick fonts-wqy-microhei fonts-liberation fonts-wine fp-utils
   ansible-core
 )

@@ -61,7 +61,7 @@ endforeach()
 # list and update with --visa usbtmc among simulated USBTMC instruments (fwsim-usbtmc under
 # umockdev; a fwtool built with AddressSanitizer gets its runtime preloaded first).
 if(TARGET fwsim_usbtmc AND NOT FWU_SANITIZE_THREAD)
-  foreach(case list update two silent old split unplug denied)
+  foreach(case list two old denied)
     add_test(NAME fwtool_usbtmc_${case}
              COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/native/usbtmc_bus.sh $<TARGET_FILE:fwtool>
                      $<TARGET_FILE:fwsim_usbtmc> $<TARGET_FILE:fwsim_visa_so> ${FWTOOL_DIR} ${case})

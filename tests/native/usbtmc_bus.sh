@@ -1,17 +1,11 @@
 #!/bin/sh
 # usbtmc_bus.sh FWTOOL FWSIM_USBTMC SIMLIB DIR CASE: fwtool with --visa usbtmc among
 # simulated instruments that the kernel's USBTMC driver seems to offer (fwsim-usbtmc,
-# umockdev). CASE is one of:
+# umockdev); the real driver is worked in a guest (tests/kernel_vm). CASE is one of:
 #   list     two instruments, one in writer mode, listed by serial and mode
-#   update   one instrument updated; it drops off at the switch and comes back under
-#            another node a second later; its flash as the VISA library run leaves it
 #   two      two instruments updated at once
-#   silent   an instrument that never answers: the read ends by the timeout set, and the
-#            instrument's side is cleared after it
 #   old      a driver before Linux 4.19, which refuses the timeout ioctl (EBADRQC): listed
 #            all the same, on the driver's own timeout
-#   split    replies sent in transfers of 7 bytes: each read whole up to its end of message
-#   unplug   an instrument pulled out mid-section: the run ends with its error number
 #   denied   a node this user may not open: listed as no-access, not updated (117)
 set -e
 fwtool="$1"
@@ -19,8 +13,6 @@ bus="$2"
 lib="$3"
 dir="$4/usbtmc_$5"
 rm -rf "$dir" && mkdir -p "$dir" && cd "$dir"
-# Instrument locks of this run's own: other tests update the same serials at the same time.
-export XDG_RUNTIME_DIR="$dir"
 fail() { echo "$*" >&2; exit 1; }
 resource() { echo "USB0::0x0D3F::0x1141::$1::INSTR"; }
 # scenario SERIAL[:writer]... > FILE: instruments with a flash file each, pauses checked.
@@ -56,17 +48,6 @@ list)
     [ "$(grep -c '"mode":"' list.json)" -eq 2 ] || fail "list --json: $(cat list.json)"
     grep -q "VISA backend: usbtmc" list.err || fail "no backend named: $(cat list.err)"
     ;;
-update)
-    reference
-    scenario TW00012345 > s.json
-    "$bus" --scenario s.json --record run.rec --reenumerate-ms 1000 --deadline 120 -- \
-        "$fwtool" update ../sample.fw --serial tw00012345 --yes --visa usbtmc > run.out 2> run.err \
-        || fail "update: exit $?, $(tail -3 run.out) $(cat run.err)"
-    grep -q "TW00012345 on the bus as /dev/usbtmc1" run.err || fail "no new node: $(cat run.err)"
-    [ "$(grep -c '"op":"viOpen",' run.rec)" -ge 2 ] || fail "not reopened after the switch"
-    clean run.rec
-    cmp TW00012345.bin TW00099999.bin || fail "the flash differs from the library run's"
-    ;;
 two)
     reference
     scenario TW00012345 TW00012346 > s.json
@@ -77,19 +58,6 @@ two)
     clean run.rec
     cmp TW00012345.bin TW00099999.bin && cmp TW00012346.bin TW00099999.bin || fail "flash differs"
     ;;
-silent)
-    scenario TW00012345 > s.json
-    sed -i 's/^{ /{ "faults": [ { "op": "viRead", "nth": 1, "action": "silent" } ], /' s.json
-    start=$(date +%s%N)
-    "$bus" --scenario s.json --record run.rec --deadline 60 -- "$fwtool" list --json --visa usbtmc \
-        > list.json 2> bus.err
-    took=$((($(date +%s%N) - start) / 1000000))
-    grep -q "TW00012345 cleared" bus.err || fail "not cleared after the timeout: $(cat bus.err)"
-    grep -q '"mode":"unknown"' list.json || fail "a silent instrument listed as $(cat list.json)"
-    grep -q '"arg":5000,.*"op":"viSetAttribute"' run.rec || fail "no 5000 ms timeout set"
-    grep -q '"op":"viRead",.*"status":-1073807339' run.rec || fail "the read did not time out"
-    [ "$took" -ge 5000 ] && [ "$took" -lt 9000 ] || fail "the read took $took ms, not 5000"
-    ;;
 old)
     scenario TW00012345 > s.json
     "$bus" --scenario s.json --record run.rec --old-driver 1 --deadline 60 -- \
@@ -97,23 +65,6 @@ old)
     grep -q "^$(resource TW00012345)  TW00012345  normal  0105AA0BB01CCCC01D0105$" list.out \
         || fail "list: $(cat list.out)"
     ! grep -q '"op":"viSetAttribute"' run.rec || fail "the driver took a timeout it has no ioctl for"
-    ;;
-split)
-    scenario TW00012345 > s.json
-    "$bus" --scenario s.json --transfer-bytes 7 --deadline 60 -- \
-        "$fwtool" list --visa usbtmc > list.out
-    grep -q "^$(resource TW00012345)  TW00012345  normal  0105AA0BB01CCCC01D0105$" list.out \
-        || fail "list: $(cat list.out)"
-    ;;
-unplug)
-    scenario TW00012345 > s.json
-    set +e
-    "$bus" --scenario s.json --unplug TW00012345:3 --deadline 60 -- \
-        "$fwtool" update ../sample.fw --yes --json --visa usbtmc > run.out 2> run.err
-    status=$?
-    set -e
-    [ "$status" -eq 4 ] || fail "exit $status, not 4 (IO error): $(tail -3 run.out) $(cat run.err)"
-    grep -q '"code":4,"event":"end"' run.out || fail "no end event: $(tail -3 run.out)"
     ;;
 denied)
     scenario TW00012345 TW00012346:writer > s.json
