@@ -35,6 +35,7 @@ struct UpdateOptions {
     bool all = false;
     bool yes = false;
     bool dryRun = false;
+    bool okIfCurrent = false;  // error 19 ends the process with 0
     bool json = false;
     std::string reportPath;
     std::string visaPath;

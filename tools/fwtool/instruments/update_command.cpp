@@ -78,7 +78,9 @@ class Report {
                                                  {"code", end.code},
                                                  {"message", EndMessage(end)},
                                                  {"seconds", end.seconds},
-                                                 {"dryRun", end.dryRun}}) +
+                                                 {"dryRun", end.dryRun},
+                                                 {"sectionsWritten", end.sectionsWritten},
+                                                 {"current", end.current}}) +
                                        "\n");
         if (error == 0) return;
         lost_ = true;
@@ -120,6 +122,10 @@ class ReportedEvents : public FleetEvents {
     }
     void Progress(const std::string& serial, int section, int sections, int percent) override {
         shown_.Progress(serial, section, sections, percent);
+    }
+    void SectionWritten(const std::string& serial, int index, int count,
+                        const std::string& region) override {
+        shown_.SectionWritten(serial, index, count, region);
     }
     void End(const RunEnd& end) override {
         report_.Append(end);
@@ -240,7 +246,7 @@ int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
         for (const RunEnd& end : ends)
             if (context.interrupted && end.code == kErrNotComplete) return kExitInterrupted;
         for (const RunEnd& end : ends)
-            if (end.code != kOk) return end.code;
+            if (end.code != kOk && !(options.okIfCurrent && end.current)) return end.code;
         return report.lost() ? kExitReportLost : 0;
     });
 }
@@ -269,8 +275,11 @@ void AddUpdateCommand(CLI::App& app, CommandContext& context, int& status) {
     update->add_flag("--yes", o->yes, "do not ask for confirmation (needed without a terminal)");
     update->add_flag("--dry-run", o->dryRun,
                      "connect, identify and compare revisions only; sends nothing but *IDN?");
+    update->add_flag("--ok-if-current", o->okIfCurrent,
+                     "an instrument that already holds this data (error 19) counts as success "
+                     "for the exit status");
     update->add_flag("--json", o->json,
-                     "JSON lines on stdout: log, progress and end events (needs --yes)");
+                     "JSON lines on stdout: log, progress, section and end events (needs --yes)");
     update->add_option("--report", o->reportPath,
                        "append one JSON line per instrument to this file, on the disk before the "
                        "instrument's end is shown");
