@@ -10,7 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   python3
   wine wine64 xvfb xauth imagemagick fonts-wqy-microhei fonts-liberation fonts-wine fp-utils
-  ansible-core
+  ansible-core ansible-lint
 )
 missing=()
 for p in "${packages[@]}"; do
