@@ -24,6 +24,8 @@ void RunLines::Progress(uint32_t done, uint32_t total) {
 
 void RunLines::SectionWritten(int index, int count, const SectionSpec& region) {
     ++sectionsWritten_;
+    // A section in the flash is whole, whether or not its writer reported every step.
+    events_.Progress(serial_, index, count, 100);
     events_.SectionWritten(serial_, index, count, region.name);
 }
 

@@ -69,8 +69,11 @@ std::vector<std::string> CommandLineArguments(int, char**) {
     }
 }
 
-StdioFile OpenFile(const std::string& path, const char* mode) {
-    return StdioFile(_wfopen(WideFromUtf8(path).c_str(), WideFromUtf8(mode).c_str()));
+StdioFile OpenFile(const std::string& path, const char* mode, int* error) {
+    // _wfopen refuses a folder itself; GetLastError tells why it failed.
+    StdioFile file(_wfopen(WideFromUtf8(path).c_str(), WideFromUtf8(mode).c_str()));
+    if (error) *error = file ? 0 : static_cast<int>(GetLastError());
+    return file;
 }
 
 bool AskTerminal(const std::string& question, std::string& answer, const std::atomic<bool>& stop) {

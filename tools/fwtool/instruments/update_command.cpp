@@ -176,10 +176,12 @@ int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
 
     // Parsed once: every run writes this image, whatever becomes of the file meanwhile.
     FirmwareImage image;
-    FileStream file(os::OpenFile(options.file, "rb"));  // closed once parsed
+    int openError = 0;
+    FileStream file(os::OpenFile(options.file, "rb", &openError));  // closed once parsed
     const int loaded = LoadFirmwareImage(file, image);
     if (loaded == kImageNotOpened) {
-        context.err.WriteLine(options.file + ": error 125: cannot open the file");
+        context.err.WriteLine(
+            options.file + ": error 125: cannot open the file: " + os::SystemErrorText(openError));
         return kExitUsage;
     }
     if (loaded != kOk) {
