@@ -6,6 +6,8 @@
 #include "firmware/model_catalogue.h"
 #include "instrument/identification.h"
 #include "instrument/instrument_link.h"
+#include "instrument/resource_name.h"
+#include "os/instrument_lock.h"
 #include "visa/visa_library.h"
 
 namespace {
@@ -39,20 +41,51 @@ std::string AccessProblem(VisaLibrary& visa, const std::string& resource) {
     return visa.AccessProblem(resource);
 }
 
-InstrumentState IdentifyInstrument(VisaLibrary& visa, const std::string& resource) {
+const char* StateName(InstrumentState state) {
+    switch (state) {
+        case InstrumentState::kNormal:
+            return "normal";
+        case InstrumentState::kWriter:
+            return "writer";
+        case InstrumentState::kUnknown:
+            return "unknown";
+        case InstrumentState::kBusy:
+            return "busy";
+        case InstrumentState::kNoAccess:
+            return "no-access";
+    }
+    return "unknown";
+}
+
+ListedInstrument IdentifyInstrument(VisaLibrary& visa, const std::string& resource) {
     std::string vid, pid;
     BuiltInIds(vid, pid);
     NoPauses clock;
     InstrumentLink link(visa, clock, vid, pid);
-    InstrumentState state;
-    state.code = link.ConnectDevice(resource);
+    ListedInstrument listed;
+    listed.code = link.ConnectDevice(resource);
     std::string reply;
-    if (state.code == kOk) state.code = IdentifyDevice(link, *FindModel("K4417F"), reply);
+    if (listed.code == kOk) listed.code = IdentifyDevice(link, *FindModel("K4417F"), reply);
     link.DisconnectDevice();
-    state.mode = state.code == kErrNotWriterMode ? "normal"
-                 : state.code == kOk             ? "writer"
-                                                 : "unknown";
-    if (state.mode != "unknown") state.code = kOk;
-    state.revisions = RevisionField(reply);
-    return state;
+    listed.state = listed.code == kErrNotWriterMode ? InstrumentState::kNormal
+                   : listed.code == kOk             ? InstrumentState::kWriter
+                                                    : InstrumentState::kUnknown;
+    if (listed.state != InstrumentState::kUnknown) listed.code = kOk;
+    listed.revisions = RevisionField(reply);
+    return listed;
+}
+
+ListedInstrument ExamineInstrument(VisaLibrary& visa, const std::string& resource) {
+    ListedInstrument listed;
+    listed.why = AccessProblem(visa, resource);
+    if (!listed.why.empty()) {
+        listed.state = InstrumentState::kNoAccess;
+        return listed;
+    }
+    os::InstrumentLock lock;
+    if (lock.Take(SerialFromResource(resource)) == os::InstrumentLock::kBusy) {
+        listed.state = InstrumentState::kBusy;
+        return listed;
+    }
+    return IdentifyInstrument(visa, resource);
 }

@@ -7,7 +7,6 @@
 #include "instrument/resource_name.h"
 #include "instrument_commands.h"
 #include "json_line.h"
-#include "os/instrument_lock.h"
 
 int RunListCommand(CommandContext& context, const ListOptions& options) {
     return context.withVisa(options.visaPath, [&](VisaLibrary& visa) {
@@ -19,30 +18,23 @@ int RunListCommand(CommandContext& context, const ListOptions& options) {
         }
         for (const std::string& resource : found) {
             if (context.interrupted) return kExitInterrupted;
-            // An instrument this user may not open is named, not opened.
-            const std::string noAccess = AccessProblem(visa, resource);
-            if (!noAccess.empty() && options.verbose) context.err.WriteLine(noAccess);
-            // An instrument that an update holds is not opened: "*IDN?" would reach its
-            // writer. Held while identifying, so that no update starts meanwhile.
-            os::InstrumentLock lock;
-            const InstrumentState listed =
-                !noAccess.empty() ? InstrumentState{"no-access", 0, ""}
-                : lock.Take(SerialFromResource(resource)) == os::InstrumentLock::kBusy
-                    ? InstrumentState{"busy", 0, ""}
-                    : IdentifyInstrument(visa, resource);
+            const ListedInstrument listed = ExamineInstrument(visa, resource);
+            if (listed.state == InstrumentState::kNoAccess && options.verbose)
+                context.err.WriteLine(listed.why);
+            const std::string mode = StateName(listed.state);
             if (options.json) {
                 nlohmann::json line{{"resource", resource},
                                     {"serial", SerialFromResource(resource)},
-                                    {"mode", listed.mode},
+                                    {"mode", mode},
                                     {"revisions", listed.revisions}};
-                if (listed.mode == "unknown") line["code"] = listed.code;
+                if (listed.state == InstrumentState::kUnknown) line["code"] = listed.code;
                 context.out.WriteLine(JsonLine(line));
             } else {
-                const std::string mode = listed.mode == "unknown"
-                                             ? "unknown(" + std::to_string(listed.code) + ")"
-                                             : listed.mode;
+                const std::string shown = listed.state == InstrumentState::kUnknown
+                                              ? mode + "(" + std::to_string(listed.code) + ")"
+                                              : mode;
                 context.out.WriteLine(PrintableText(resource) + "  " +
-                                      PrintableText(SerialFromResource(resource)) + "  " + mode +
+                                      PrintableText(SerialFromResource(resource)) + "  " + shown +
                                       "  " + PrintableText(listed.revisions));
             }
         }

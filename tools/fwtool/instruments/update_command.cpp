@@ -10,15 +10,13 @@
 #include "base/result_messages.h"
 #include "commands.h"
 #include "firmware/file_stream.h"
+#include "fleet/batch_preparation.h"
 #include "fleet/batch_run.h"
-#include "fleet/bus.h"
-#include "fleet/choice.h"
 #include "fleet/firmware_image.h"
 #include "instrument/resource_name.h"
 #include "instrument_commands.h"
 #include "json_events.h"
 #include "json_line.h"
-#include "os/instrument_lock.h"
 #include "os/record_file.h"
 #include "text_events.h"
 
@@ -137,31 +135,37 @@ class ReportedEvents : public FleetEvents {
     Report& report_;
 };
 
-// Takes every chosen instrument's lock, or none: 0, or kExitInstrumentBusy naming each
-// instrument that another fwtool holds.
-int LockAll(CommandContext& context, const std::vector<std::string>& chosen,
-            std::vector<os::InstrumentLock>& locks) {
-    int status = 0;
-    for (const std::string& resource : chosen) {
-        locks.emplace_back();
-        const std::string serial = SerialFromResource(resource);
-        if (locks.back().Take(serial) != os::InstrumentLock::kBusy) continue;
-        context.err.WriteLine(serial + " is being updated by another fwtool");
-        status = kExitInstrumentBusy;
-    }
-    if (status != 0) locks.clear();
-    return status;
-}
-
-int ChoiceStatus(Choice choice) {
-    switch (choice) {
-        case Choice::kChosen:
+// What the batch's refusal says on stderr, and the process's status for it.
+int SayRefusal(CommandContext& context, const PreparedBatch& batch) {
+    switch (batch.refusal) {
+        case Refusal::kNone:
             return kExitOk;
-        case Choice::kSerialNotFound:
+        case Refusal::kStopped:
+            return kExitInterrupted;
+        case Refusal::kNoInstrument:
+            context.err.WriteLine("No instrument found.");
+            return kExitNoInstrument;
+        case Refusal::kSerialNotFound:
+            context.err.WriteLine("fwtool update: not on the bus:" + batch.problem);
             return kExitSerialNotFound;
-        case Choice::kNoneChosen:
-        case Choice::kSerialOnSeveral:
+        case Refusal::kSerialOnSeveral:
+            context.err.WriteLine("fwtool update: a serial names several instruments:" +
+                                  batch.problem);
             return kExitNoneChosen;
+        case Refusal::kNoneChosen:
+            context.err.WriteLine(
+                "fwtool update: several instruments, choose with --serial or --all:" +
+                batch.problem);
+            return kExitNoneChosen;
+        case Refusal::kNoAccess:
+            context.err.WriteLine("fwtool update: " + batch.problem);
+            return kExitNoAccess;
+        case Refusal::kCannotAsk:
+            return Usage(context, "standard input is not a terminal: --yes is needed");
+        case Refusal::kBusy:
+            for (const std::string& serial : batch.busy)
+                context.err.WriteLine(serial + " is being updated by another fwtool");
+            return kExitInstrumentBusy;
     }
     return kExitUsage;
 }
@@ -193,35 +197,16 @@ int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
     report.Parsed(firmware);
 
     return context.withVisa(options.visaPath, [&](VisaLibrary& visa) {
-        const std::vector<std::string> found = SearchBus(visa);
-        if (context.interrupted) return report.Refused(kExitInterrupted);
-        if (found.empty()) {
-            context.err.WriteLine("No instrument found.");
-            return report.Refused(kExitNoInstrument);
+        // Its locks are held until every run has closed its session.
+        const PreparedBatch batch = PrepareBatch(
+            visa, BatchRequest{options.serials, options.all, asks && !context.stdinIsTerminal,
+                               &context.interrupted});
+        if (batch.refusal != Refusal::kNone) {
+            const int status = SayRefusal(context, batch);
+            // A usage error, not a refused run: not recorded.
+            return batch.refusal == Refusal::kCannotAsk ? status : report.Refused(status);
         }
-        std::vector<std::string> chosen;
-        std::string problem;
-        const Choice choice =
-            ChooseInstruments(found, options.serials, options.all, chosen, problem);
-        if (choice != Choice::kChosen) {
-            context.err.WriteLine(
-                choice == Choice::kSerialNotFound ? "fwtool update: not on the bus:" + problem
-                : choice == Choice::kSerialOnSeveral
-                    ? "fwtool update: a serial names several instruments:" + problem
-                    : "fwtool update: several instruments, choose with --serial or --all:" +
-                          problem);
-            return report.Refused(ChoiceStatus(choice));
-        }
-        for (const std::string& resource : chosen)
-            if (const std::string problem = AccessProblem(visa, resource); !problem.empty()) {
-                context.err.WriteLine("fwtool update: " + problem);
-                return report.Refused(kExitNoAccess);
-            }
-        if (asks && !context.stdinIsTerminal)
-            return Usage(context, "standard input is not a terminal: --yes is needed");
-        // Held until every run has closed its session, by the thread that took them.
-        std::vector<os::InstrumentLock> locks;
-        if (int status = LockAll(context, chosen, locks)) return report.Refused(status);
+        const std::vector<std::string>& chosen = batch.chosen;
         if (asks && !Confirmed(context, chosen, options, firmware)) {
             if (context.interrupted) return report.Refused(kExitInterrupted);
             context.err.WriteLine(ResultMessage(kErrCancelled));
