@@ -15,8 +15,9 @@ TextEvents::TextEvents(OutputStream& out, OutputStream& err, std::vector<std::st
       nowMs_(std::move(nowMs)),
       startMs_(nowMs_()) {}
 
-std::string TextEvents::Prefix(const std::string& serial) const {
-    return serials_.size() > 1 ? serial + ": " : std::string();
+std::string TextEvents::Prefix(const std::string& serial) {
+    // One shape whatever the number of instruments, so that scripts read every run alike.
+    return serial + ": ";
 }
 
 std::string TextEvents::EraseProgress() {

@@ -196,11 +196,11 @@ int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
     const FirmwareInfo& firmware = image.info;
     report.Parsed(firmware);
 
-    return context.withVisa(options.visaPath, [&](VisaLibrary& visa) {
+    return context.withVisa(options.devices.visaPath, [&](VisaLibrary& visa) {
         // Its locks are held until every run has closed its session.
         const PreparedBatch batch = PrepareBatch(
-            visa, BatchRequest{options.serials, options.all, asks && !context.stdinIsTerminal,
-                               &context.interrupted});
+            visa, BatchRequest{options.devices.serials, options.devices.all,
+                               asks && !context.stdinIsTerminal, &context.interrupted});
         if (batch.refusal != Refusal::kNone) {
             const int status = SayRefusal(context, batch);
             // A usage error, not a refused run: not recorded.
@@ -227,7 +227,7 @@ int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
         const BatchSetup setup{visa,          image, events, context.clock, &context.interrupted,
                                options.dryRun};
         const std::vector<RunEnd> ends = RunBatch(setup, chosen);
-        if (!options.json && ends.size() > 1) static_cast<TextEvents&>(*shown).Summary(ends);
+        if (!options.json) static_cast<TextEvents&>(*shown).Summary(ends);
 
         // A stop that came once every run had ended changes nothing.
         for (const RunEnd& end : ends)
@@ -253,12 +253,8 @@ void AddUpdateCommand(CLI::App& app, CommandContext& context, int& status) {
         "error or FILE cannot be opened (a refused FILE: its error number); 130 stopped by "
         "Ctrl+C, 143 by SIGTERM, 129 by SIGHUP (the section being written is finished first).");
     update->add_option("FILE", o->file, "the firmware revision file")->required();
-    update
-        ->add_option("--serial", o->serials,
-                     "update this instrument (serial field of its resource, letter case "
-                     "ignored); repeatable or comma-separated")
-        ->delimiter(',');
-    update->add_flag("--all", o->all, "update every instrument found");
+    AddDeviceSelection(*update, o->devices, "update this instrument",
+                       "update every instrument found");
     update->add_flag("--yes", o->yes, "do not ask for confirmation (needed without a terminal)");
     update->add_flag("--dry-run", o->dryRun,
                      "connect, identify and compare revisions only; sends nothing but *IDN?");
@@ -270,6 +266,5 @@ void AddUpdateCommand(CLI::App& app, CommandContext& context, int& status) {
     update->add_option("--report", o->reportPath,
                        "append one JSON line per instrument to this file, on the disk before the "
                        "instrument's end is shown");
-    update->add_option("--visa", o->visaPath, kVisaOptionHelp);
     update->callback([&context, &status, o] { status = RunUpdateCommand(context, *o); });
 }
