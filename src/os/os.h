@@ -21,6 +21,11 @@ bool StdinIsTerminal();
 // On Windows this also turns on the escape sequences the progress display redraws with.
 bool StderrIsTerminal();
 
+// The width of the terminal that stdout writes to, in columns; kDefaultColumns when it is
+// none.
+constexpr int kDefaultColumns = 80;
+int OutputColumns();
+
 // The program's arguments in UTF-8, without the program's name: on Windows taken again from
 // the wide command line, since argv holds them in the ANSI code page.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);

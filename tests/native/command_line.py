@@ -8,9 +8,19 @@ payloads). CASE is one of:
                --ok-if-current turns into exit status 0; a dry run predicts it
   cannot-open  a folder given as a file is "cannot open" with the system's reason (125), for
                check, update and pack alike
+  serial-usage an empty or malformed --serial is a usage error (125), for list and update
+  list-serial  list --serial (repeatable, comma-separated) lists those instruments; one not
+               on the bus is named and ends with 121
+  one-shape    the text output of one instrument has the shape of several: every line
+               prefixed with its serial, a summary last
+  help-width   every help fits 80 columns through a pipe, and a 50-column terminal's width
 """
+import fcntl
 import json
 import os
+import pty
+import struct
+import termios
 import shutil
 import subprocess
 import sys
@@ -116,7 +126,72 @@ def cannot_open():
         fail("stderr: %s %s" % (checked.stderr, updated.stderr))
 
 
-CASES = {"results": results, "cannot-open": cannot_open}
+def serial_usage():
+    attach("TW00012345")
+    for args in (["update", SAMPLE, "--yes", "--serial", ""], ["update", SAMPLE, "--yes",
+                 "--serial", "TW 1"], ["update", SAMPLE, "--yes", "--serial", "USB0::1"],
+                 ["list", "--serial", ""], ["list", "--serial", ","], ["list", "--serial", "A,,B"]):
+        done = fwtool(*args, "--visa", SIMLIB, status=125)
+        if "--serial" not in done.stderr:
+            fail("%s: stderr %s" % (args, done.stderr))
+    if os.path.exists("calls.rec"):
+        fail("an instrument was opened")
+
+
+def list_serial():
+    attach("TW00012345", "TW00012346", "TW00012347")
+    one = fwtool("list", "--serial", "tw00012346", "--visa", SIMLIB).stdout.splitlines()
+    if len(one) != 1 or not one[0].startswith(resource("TW00012346") + "  TW00012346  normal"):
+        fail("list --serial tw00012346: %s" % one)
+    two = fwtool("list", "--json", "--serial", "TW00012347", "--serial", "TW00012345", "--visa",
+                 SIMLIB).stdout.splitlines()
+    if [json.loads(line)["serial"] for line in two] != ["TW00012345", "TW00012347"]:
+        fail("two serials: %s" % two)
+    missing = fwtool("list", "--serial", "TW00012345,TW00099999", "--visa", SIMLIB, status=121)
+    if len(missing.stdout.splitlines()) != 1 or "TW00099999" not in missing.stderr:
+        fail("one not on the bus: %s / %s" % (missing.stdout, missing.stderr))
+
+
+def one_shape():
+    attach("TW00012345")
+    lines = fwtool("update", SAMPLE, "--yes", "--visa", SIMLIB).stdout.splitlines()
+    if len(lines) < 4 or any(not line.startswith("TW00012345: ") for line in lines[:-2]):
+        fail("lines not prefixed: %s" % lines)
+    if not lines[-2].startswith("serial ") or not lines[-1].startswith("TW00012345   0 "):
+        fail("no summary: %s" % lines[-2:])
+
+
+def help_width():
+    commands = [[], ["check"], ["pack"], ["list"], ["update"]]
+    for command in commands:
+        lines = fwtool(*command, "--help").stdout.splitlines()
+        if max(len(line) for line in lines) > 80:
+            fail("fwtool %s --help through a pipe: %s" % (command, max(lines, key=len)))
+    # On a terminal 50 columns wide.
+    for command in commands:
+        main, side = pty.openpty()
+        fcntl.ioctl(side, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 50, 0, 0))
+        process = subprocess.Popen([FWTOOL] + command + ["--help"], stdout=side)
+        os.close(side)
+        text = b""
+        while True:
+            try:
+                chunk = os.read(main, 65536)
+            except OSError:  # the terminal's other end has closed
+                break
+            if not chunk:
+                break
+            text += chunk
+        os.close(main)
+        process.wait(timeout=30)
+        lines = text.decode().replace("\r", "").splitlines()
+        if max(len(line) for line in lines) > 50 or "device selection" not in text.decode() \
+                and command in (["list"], ["update"]):
+            fail("fwtool %s --help on 50 columns: %s" % (command, max(lines, key=len)))
+
+
+CASES = {"results": results, "cannot-open": cannot_open, "serial-usage": serial_usage,
+         "list-serial": list_serial, "one-shape": one_shape, "help-width": help_width}
 
 shutil.rmtree(DIR, ignore_errors=True)
 os.makedirs(DIR)

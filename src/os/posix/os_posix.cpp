@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +19,12 @@ bool StdinIsTerminal() {
 }
 bool StderrIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
+}
+
+int OutputColumns() {
+    struct winsize size = {};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return kDefaultColumns;
 }
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {

@@ -31,6 +31,12 @@ bool StderrIsTerminal() {
     return true;
 }
 
+int OutputColumns() {
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) return kDefaultColumns;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 std::vector<std::string> CommandLineArguments(int, char**) {
     const wchar_t* p = GetCommandLineW();
     // The program's name ends at the first blank outside quotes; backslashes are plain.
