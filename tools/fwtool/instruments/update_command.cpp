@@ -244,7 +244,8 @@ void AddUpdateCommand(CLI::App& app, CommandContext& context, int& status) {
         "update",
         "Update the firmware of K4417F instruments with FILE, as the Update button does; several "
         "instruments are updated at once.\n"
-        "Exit status: 0 every instrument completed; else the first failed instrument's error "
+        "Exit status: 0 every instrument completed (with --ok-if-current, or already held the "
+        "data); else the first failed instrument's error "
         "number (in the order of --serial, or of the search); 2 answered no; 117 an "
         "instrument's device node may not be opened; 118 every instrument completed but a "
         "report line could not be written; 119 an instrument is being updated by another "
