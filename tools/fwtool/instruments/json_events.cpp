@@ -42,8 +42,8 @@ void JsonEvents::End(const RunEnd& end) {
                                            {"resource", end.resource},
                                            {"code", end.code},
                                            {"message", EndMessage(end)},
-                                           {"seconds", end.seconds},
-                                           {"revisions", end.revisions},
+                                           {"seconds", end.seconds}},
+                            nlohmann::json{{"revisions", end.revisions},
                                            {"imageRev", end.imageRev},
                                            {"sectionsWritten", end.sectionsWritten},
                                            {"current", end.current}}));

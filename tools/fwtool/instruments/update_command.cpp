@@ -76,8 +76,8 @@ class Report {
                                                  {"code", end.code},
                                                  {"message", EndMessage(end)},
                                                  {"seconds", end.seconds},
-                                                 {"dryRun", end.dryRun},
-                                                 {"sectionsWritten", end.sectionsWritten},
+                                                 {"dryRun", end.dryRun}},
+                                                {{"sectionsWritten", end.sectionsWritten},
                                                  {"current", end.current}}) +
                                        "\n");
         if (error == 0) return;
