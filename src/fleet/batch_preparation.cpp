@@ -25,10 +25,19 @@ void LockAll(PreparedBatch& batch) {
     for (const std::string& resource : batch.chosen) {
         batch.locks.emplace_back();
         const std::string serial = SerialFromResource(resource);
-        if (batch.locks.back().Take(serial) == os::InstrumentLock::kBusy)
-            batch.busy.push_back(serial);
+        switch (batch.locks.back().Take(serial)) {
+            case os::InstrumentLock::kTaken:
+                break;
+            case os::InstrumentLock::kBusy:
+                batch.busy.push_back(serial);
+                break;
+            case os::InstrumentLock::kUnavailable:
+                // No lock, no update: unlocked, another updater could start beside it.
+                batch.unlocked.push_back(batch.locks.back().problem());
+                break;
+        }
     }
-    if (batch.busy.empty()) return;
+    if (batch.busy.empty() && batch.unlocked.empty()) return;
     batch.locks.clear();
     batch.refusal = Refusal::kBusy;
 }

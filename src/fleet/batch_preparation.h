@@ -21,7 +21,8 @@ enum class Refusal {
     kSerialOnSeveral,  // `problem`: the resources that carry one serial
     kNoAccess,         // `problem`: why this user may not open a chosen instrument
     kCannotAsk,        // the question is needed and cannot be asked
-    kBusy,             // `busy`: the serials that another updater holds
+    kBusy,             // `busy`: the serials that another updater holds; `unlocked`: the
+                       // locks that cannot be made or taken, each with its path and why
 };
 
 struct BatchRequest {
@@ -36,6 +37,7 @@ struct PreparedBatch {
     Refusal refusal = Refusal::kNone;
     std::string problem;
     std::vector<std::string> busy;
+    std::vector<std::string> unlocked;
     std::vector<std::string> chosen;  // resources, in the order asked or found
     // Held until the batch is destroyed, on the thread that prepared it (a Windows mutex
     // belongs to its thread); every chosen instrument's, or none.

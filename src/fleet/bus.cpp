@@ -83,8 +83,9 @@ ListedInstrument ExamineInstrument(VisaLibrary& visa, const std::string& resourc
         return listed;
     }
     os::InstrumentLock lock;
-    if (lock.Take(SerialFromResource(resource)) == os::InstrumentLock::kBusy) {
+    if (lock.Take(SerialFromResource(resource)) != os::InstrumentLock::kTaken) {
         listed.state = InstrumentState::kBusy;
+        listed.why = lock.problem();  // empty when another updater holds it
         return listed;
     }
     return IdentifyInstrument(visa, resource);

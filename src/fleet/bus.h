@@ -16,7 +16,7 @@ enum class InstrumentState {
     kNormal,
     kWriter,
     kUnknown,   // the identification failed
-    kBusy,      // another updater holds it: not opened
+    kBusy,      // another updater holds it, or its lock cannot be taken: not opened
     kNoAccess,  // this user may not open it: not opened
 };
 // As fwtool list shows it: "normal", "writer", "unknown", "busy", "no-access".
@@ -26,7 +26,7 @@ struct ListedInstrument {
     InstrumentState state = InstrumentState::kUnknown;
     int code = 0;  // the identification's failure, for kUnknown
     std::string revisions;
-    std::string why;  // for kNoAccess: the access problem
+    std::string why;  // for kNoAccess: the access problem; for kBusy: the lock's, if any
 };
 // Why this user may not open `resource` (the node and the rule that grants it), empty when
 // nothing stands in the way. Opens nothing.

@@ -10,16 +10,23 @@ Choice ChooseInstruments(const std::vector<std::string>& found,
                          std::vector<std::string>& chosen, std::string& problem) {
     chosen.clear();
     problem.clear();
-    if (serials.empty()) {
-        if (all || found.size() == 1) {
+    if (serials.empty() && !all) {
+        if (found.size() == 1) {
             chosen = found;
             return Choice::kChosen;
         }
         for (const std::string& resource : found) problem += " " + SerialFromResource(resource);
         return Choice::kNoneChosen;
     }
+    std::vector<std::string> asked = serials;
+    if (serials.empty())  // all: every serial found, each once
+        for (const std::string& resource : found)
+            if (std::none_of(asked.begin(), asked.end(), [&](const std::string& serial) {
+                    return EqualIgnoringCase(serial, SerialFromResource(resource));
+                }))
+                asked.push_back(SerialFromResource(resource));
     std::string several;
-    for (const std::string& serial : serials) {
+    for (const std::string& serial : asked) {
         std::vector<std::string> matches;
         for (const std::string& resource : found)
             if (EqualIgnoringCase(SerialFromResource(resource), serial))

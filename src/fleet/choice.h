@@ -12,7 +12,8 @@ enum class Choice {
 };
 
 // The instruments a run takes from `found`: those of `serials` (letter case ignored, each
-// once, in the order asked), all with `all`, else the only one. Unless kChosen, `problem`
+// once, in the order asked), all with `all` (in the order found), else the only one. A
+// serial on several resources is refused either way. Unless kChosen, `problem`
 // names the serials concerned, each after a blank (for kSerialOnSeveral: the resources).
 // The instruments of `found` that `serials` name (letter case ignored; every one when it is
 // empty), in the order found; `missing` receives the serials that name none.

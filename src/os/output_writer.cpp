@@ -1,36 +1,119 @@
 #include "os/output_writer.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 namespace os {
 
-OutputWriter::OutputWriter(Sink sink) : sink_(std::move(sink)), thread_([this] { Run(); }) {}
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+}  // namespace
+
+struct OutputWriter::Line {
+    Stream stream;
+    std::string text;
+    Render render;
+    std::string key;
+};
+
+struct OutputWriter::State {
+    explicit State(Sink s) : sink(std::move(s)) {}
+
+    // Waits until `done` holds, or `deadline` (if set) has passed; true when it holds.
+    template <typename Done, typename Deadline>
+    bool WaitFor(std::unique_lock<std::mutex>& lock, Done done, Deadline deadline) {
+        while (!done()) {
+            if (deadline()) return false;
+            changed.wait_for(lock, std::chrono::milliseconds(100));
+        }
+        return true;
+    }
+    // Drops what waits and whatever comes later. Called with the mutex held.
+    void Abandon() {
+        done += queue.size();
+        queue.clear();
+        failed[kOut] = failed[kErr] = true;
+        changed.notify_all();
+    }
+    void Run();
+
+    Sink sink;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Line> queue;
+    uint64_t queued = 0, done = 0;  // lines ever queued, and written or dropped
+    bool failed[2] = {false, false};
+    bool ending = false;
+};
+
+void OutputWriter::State::Run() {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+        changed.wait(lock, [&] { return ending || !queue.empty(); });
+        if (queue.empty()) return;  // ending, and everything written
+        Line line = std::move(queue.front());
+        queue.pop_front();
+        const bool write = !failed[line.stream];
+        // Rendered under the lock: once a line is dropped, nothing of its maker is used.
+        const std::string text = write && line.render ? line.render() : line.text;
+        lock.unlock();
+        bool ok = true;
+        if (write) ok = sink(line.stream, text);
+        lock.lock();
+        if (!ok) failed[line.stream] = true;
+        ++done;
+        changed.notify_all();
+    }
+}
+
+OutputWriter::OutputWriter(Sink sink, const std::atomic<bool>* stop)
+    : state_(std::make_shared<State>(std::move(sink))),
+      stop_(stop),
+      thread_([state = state_] { state->Run(); }) {}
 
 OutputWriter::~OutputWriter() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ending_ = true;
+    if (Close()) {
+        thread_.join();
+        return;
     }
-    changed_.notify_all();
-    thread_.join();
+    // A thread stuck in a write keeps the state it shares until the process ends.
+    thread_.detach();
+}
+
+bool OutputWriter::Close() {
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    state_->ending = true;
+    state_->changed.notify_all();
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kDrainMs);
+    const bool drained = state_->WaitFor(
+        lock, [&] { return state_->done >= state_->queued; },
+        [&] { return Clock::now() > deadline; });
+    if (!drained) state_->Abandon();
+    return drained;
 }
 
 void OutputWriter::Queue(Line line) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (failed_[line.stream]) return;
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        if (state_->failed[line.stream]) return;
         if (!line.key.empty()) {
-            auto waiting = std::find_if(queue_.begin(), queue_.end(),
+            auto waiting = std::find_if(state_->queue.begin(), state_->queue.end(),
                                         [&](const Line& l) { return l.key == line.key; });
-            if (waiting != queue_.end()) {
-                queue_.erase(waiting);
-                ++done_;
+            if (waiting != state_->queue.end()) {
+                state_->queue.erase(waiting);
+                ++state_->done;
             }
         }
-        queue_.push_back(std::move(line));
-        ++queued_;
+        state_->queue.push_back(std::move(line));
+        ++state_->queued;
     }
-    changed_.notify_all();
+    state_->changed.notify_all();
 }
 
 void OutputWriter::Write(Stream stream, std::string text) {
@@ -46,32 +129,22 @@ void OutputWriter::WriteLatest(const std::string& key, Stream stream, Render ren
 }
 
 void OutputWriter::Flush() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    const uint64_t target = queued_;
-    changed_.wait(lock, [&] { return done_ >= target; });
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    const uint64_t target = state_->queued;
+    Clock::time_point stoppedAt{};
+    const bool flushed = state_->WaitFor(
+        lock, [&] { return state_->done >= target; },
+        [&] {
+            if (!stop_ || !*stop_) return false;
+            if (stoppedAt == Clock::time_point{}) stoppedAt = Clock::now();
+            return Clock::now() - stoppedAt > std::chrono::milliseconds(kDrainMs);
+        });
+    if (!flushed) state_->Abandon();
 }
 
 bool OutputWriter::failed(Stream stream) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return failed_[stream];
-}
-
-void OutputWriter::Run() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-        changed_.wait(lock, [&] { return ending_ || !queue_.empty(); });
-        if (queue_.empty()) return;  // ending, and everything written
-        Line line = std::move(queue_.front());
-        queue_.pop_front();
-        const bool write = !failed_[line.stream];
-        lock.unlock();
-        bool ok = true;
-        if (write) ok = sink_(line.stream, line.render ? line.render() : line.text);
-        lock.lock();
-        if (!ok) failed_[line.stream] = true;
-        ++done_;
-        changed_.notify_all();
-    }
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->failed[stream];
 }
 
 }  // namespace os

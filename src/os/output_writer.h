@@ -7,12 +7,14 @@
 //    so a slow reader costs at most one waiting progress line per key.
 //  - A stream that fails (closed pipe, full disk) is written no more: its lines are
 //    dropped, nothing blocks and the runs go on.
+//  - Nothing waits on a reader for ever: once a stop is requested, and when the writer is
+//    destroyed, what is still waiting gets kDrainMs and is then dropped (with every later
+//    line); a thread still stuck in a write is left to the process's end.
 
-#include <condition_variable>
+#include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -27,8 +29,12 @@ class OutputWriter {
     // redraws itself draws what holds then.
     using Render = std::function<std::string()>;
 
-    explicit OutputWriter(Sink sink);
-    ~OutputWriter();  // writes what is queued, then ends the thread
+    // How long pending lines may still take once the writer is ending or stopped.
+    static constexpr uint32_t kDrainMs = 2000;
+
+    // `stop` (may be null): once set, Flush waits no longer than kDrainMs.
+    explicit OutputWriter(Sink sink, const std::atomic<bool>* stop = nullptr);
+    ~OutputWriter();  // writes what is queued, within kDrainMs, then ends the thread
     OutputWriter(const OutputWriter&) = delete;
     OutputWriter& operator=(const OutputWriter&) = delete;
 
@@ -38,25 +44,17 @@ class OutputWriter {
     void WriteLatest(const std::string& key, Stream stream, Render render);
     // Returns once every line queued before the call is written or dropped.
     void Flush();
+    // Writes what is queued, within kDrainMs, and drops the rest and every later line;
+    // true when all was written. The destructor's first step.
+    bool Close();
     bool failed(Stream stream) const;
 
   private:
-    struct Line {
-        Stream stream;
-        std::string text;
-        Render render;
-        std::string key;
-    };
+    struct Line;
+    struct State;  // shared with the thread, which may outlive the writer
     void Queue(Line line);
-    void Run();
-
-    Sink sink_;
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Line> queue_;
-    uint64_t queued_ = 0, done_ = 0;  // lines ever queued, and written or dropped
-    bool failed_[2] = {false, false};
-    bool ending_ = false;
+    std::shared_ptr<State> state_;
+    const std::atomic<bool>* stop_;
     std::thread thread_;  // last: starts once the rest is made
 };
 

@@ -7,11 +7,11 @@
 //
 // POSIX: the signals are blocked in the thread that makes the object, and so in every thread
 // started after it, and taken by one thread of its own with sigtimedwait: no VISA call or
-// write is ever cut short with EINTR. SIGPIPE is ignored: a closed pipe fails the write
-// instead of ending the process. Make it first in main, before any other thread starts.
-// Windows: a console control handler. For close, log-off and shutdown the system ends the
-// process as soon as the handler returns, so the handler waits (as long as the system
-// lets it, about 5 seconds) until Finished() is called.
+// write is ever cut short with EINTR. SIGPIPE and SIGXFSZ are ignored: a closed pipe or a
+// file-size limit fails the write instead of ending the process. Make it first in main, before any
+// other thread starts. Windows: a console control handler. For close, log-off and shutdown the
+// system ends the process as soon as the handler returns, so the handler waits (as long as the
+// system lets it, about 5 seconds) until Finished() is called.
 
 #include <atomic>
 #include <functional>

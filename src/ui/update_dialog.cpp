@@ -2,10 +2,13 @@
 
 #include <cstdio>
 
+#include "base/printable_text.h"
 #include "base/result_code.h"
 #include "firmware/file_stream.h"
 #include "firmware/firmware_loader.h"
 #include "firmware/model_catalogue.h"
+#include "instrument/resource_name.h"
+#include "os/instrument_lock.h"
 #include "ui/control_ids.h"
 #include "ui/log_pane.h"
 #include "ui/window_services.h"
@@ -104,6 +107,20 @@ void UpdateDialog::RunUpdate() {
 
 int UpdateDialog::UpdateSelectedInstrument(int32_t found) {
     const std::string resource = window_.DeviceListText(kDeviceTextLimit);
+    // One updater per instrument, held while its sessions are open: an instrument that
+    // fwtool (or another window) is updating gets nothing, as one that cannot be connected.
+    os::InstrumentLock lock;
+    const std::string serial = SerialFromResource(resource);
+    if (const os::InstrumentLock::Result taken = lock.Take(serial);
+        taken != os::InstrumentLock::kTaken) {
+        AppendLog(window_, "Connect ... " +
+                               (taken == os::InstrumentLock::kBusy
+                                    ? PrintableText(serial) + " is being updated by another program"
+                                    : "no lock: " + PrintableText(lock.problem())));
+        ReportError(window_, kErrConnect);
+        EndBusy();
+        return kErrConnect;
+    }
     const int code = updater_.Update(firmware_, *selectedModel_, resource, found, *this);
     EndBusy();
     return code;

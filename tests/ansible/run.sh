@@ -27,7 +27,9 @@ if [ "$case" = build ]; then
     exit
 fi
 if [ "$case" != doc ]; then
-    # Instrument locks of this play's own: other tests update the same serials meanwhile.
+    # Serials of this run's own: instrument locks are the machine's, and other tests update
+    # instruments meanwhile.
+    set -- "$@" -e "serial_base=TW$(printf '%07d' $(($$ % 10000000)))"
     XDG_RUNTIME_DIR=$(mktemp -d)
     export XDG_RUNTIME_DIR
     trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT

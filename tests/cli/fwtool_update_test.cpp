@@ -41,19 +41,8 @@ class FwtoolTest : public UpdateFixture {
     void SetUp() override {
         firmware = ValidK4417F();
         file = std::make_unique<TempFile>(firmware.Bytes());
-#ifndef _WIN32
-        // Instrument locks of this test's own: tests beside it update the same serials.
-        lockDir = path() + ".locks";
-        std::filesystem::create_directory(lockDir);
-        setenv("XDG_RUNTIME_DIR", lockDir.c_str(), 1);
-#endif
     }
-    void TearDown() override {
-        if (!lockDir.empty()) std::filesystem::remove_all(lockDir);
-    }
-    const std::string& path() const {
-        return file->path();
-    }
+    const std::string& path() const { return file->path(); }
 
     // Instruments with these serials ("writer:" before one: already in writer mode).
     void Attach(const std::vector<std::string>& serials, std::vector<SimFault> faults = {}) {
@@ -96,7 +85,6 @@ class FwtoolTest : public UpdateFixture {
         return texts;
     }
 
-    std::string lockDir;
     std::string out, err;
     OutputStream outStream{out}, errStream{err, true};
     std::vector<std::string> answers;  // typed on the terminal

@@ -29,6 +29,10 @@ FWTOOL, SIMLIB, SAMPLES = (os.path.abspath(a) for a in sys.argv[1:4])
 CASE = sys.argv[4]
 DIR = os.path.join(SAMPLES, "command_line_" + CASE)
 SAMPLE = os.path.join(SAMPLES, "sample.fw")
+# Serials of this run's own: instrument locks are the machine's, and other tests update
+# instruments at the same time.
+BASE = "TW%07d" % (os.getpid() % 10000000)
+S1, S2, S3, ABSENT = BASE + "1", BASE + "2", BASE + "3", BASE + "9"
 REGIONS = ["Writer Program", "FPGA Code 1", "FPGA Code 2", "Main Program", "http Program",
            "Oem Code"]
 KEYS = {
@@ -80,7 +84,7 @@ def has_keys(kind, line):
 
 
 def results():
-    attach("TW00012345")
+    attach(S1)
     events = json_update()
     for event in events:
         has_keys(event["event"], event)
@@ -127,7 +131,7 @@ def cannot_open():
 
 
 def serial_usage():
-    attach("TW00012345")
+    attach(S1)
     for args in (["update", SAMPLE, "--yes", "--serial", ""], ["update", SAMPLE, "--yes",
                  "--serial", "TW 1"], ["update", SAMPLE, "--yes", "--serial", "USB0::1"],
                  ["list", "--serial", ""], ["list", "--serial", ","], ["list", "--serial", "A,,B"]):
@@ -139,25 +143,25 @@ def serial_usage():
 
 
 def list_serial():
-    attach("TW00012345", "TW00012346", "TW00012347")
-    one = fwtool("list", "--serial", "tw00012346", "--visa", SIMLIB).stdout.splitlines()
-    if len(one) != 1 or not one[0].startswith(resource("TW00012346") + "  TW00012346  normal"):
-        fail("list --serial tw00012346: %s" % one)
-    two = fwtool("list", "--json", "--serial", "TW00012347", "--serial", "TW00012345", "--visa",
+    attach(S1, S2, S3)
+    one = fwtool("list", "--serial", S2.lower(), "--visa", SIMLIB).stdout.splitlines()
+    if len(one) != 1 or not one[0].startswith("%s  %s  normal" % (resource(S2), S2)):
+        fail("list --serial %s: %s" % (S2.lower(), one))
+    two = fwtool("list", "--json", "--serial", S3, "--serial", S1, "--visa",
                  SIMLIB).stdout.splitlines()
-    if [json.loads(line)["serial"] for line in two] != ["TW00012345", "TW00012347"]:
+    if [json.loads(line)["serial"] for line in two] != [S1, S3]:
         fail("two serials: %s" % two)
-    missing = fwtool("list", "--serial", "TW00012345,TW00099999", "--visa", SIMLIB, status=121)
-    if len(missing.stdout.splitlines()) != 1 or "TW00099999" not in missing.stderr:
+    missing = fwtool("list", "--serial", S1 + "," + ABSENT, "--visa", SIMLIB, status=121)
+    if len(missing.stdout.splitlines()) != 1 or ABSENT not in missing.stderr:
         fail("one not on the bus: %s / %s" % (missing.stdout, missing.stderr))
 
 
 def one_shape():
-    attach("TW00012345")
+    attach(S1)
     lines = fwtool("update", SAMPLE, "--yes", "--visa", SIMLIB).stdout.splitlines()
-    if len(lines) < 4 or any(not line.startswith("TW00012345: ") for line in lines[:-2]):
+    if len(lines) < 4 or any(not line.startswith(S1 + ": ") for line in lines[:-2]):
         fail("lines not prefixed: %s" % lines)
-    if not lines[-2].startswith("serial ") or not lines[-1].startswith("TW00012345   0 "):
+    if not lines[-2].startswith("serial ") or not lines[-1].startswith(S1 + "   0 "):
         fail("no summary: %s" % lines[-2:])
 
 

@@ -13,19 +13,37 @@ real fwtool process against the simulated instrument library. CASE is one of:
                      shows it busy
   slow-reopen        every reopen after the switch takes its 1000 ms open timeout and fails:
                      the retry gives up 20 s after it began, by the clock
+  two-environments   as two-processes, the first with XDG_RUNTIME_DIR, the second without
+  two-users          as two-processes, the first as root with umask 077, the second as
+                     nobody (root only: else skipped with 77)
+  planted            a FIFO, a symbolic link and a folder at the lock's path: update refuses
+                     within a second naming the path (119), list shows busy, nothing is sent
+  unread-stdout      nobody reads stdout: the update completes, fwtool exits within seconds
+                     of SIGTERM and the report holds the whole line
+  torn-report        an append cut short by the file-size limit leaves no fragment: the
+                     next run's line parses
+  control-serial     a serial with control bytes: nothing below 0x20 but the line end on
+                     stdout or stderr
+  all-twins          --all with one serial on two resources: 122, nothing sent
+
+Every run has a serial of its own: fwtool's instrument locks are the machine's.
 """
 import json
 import os
 import random
+import resource
+import shutil
 import signal
+import stat
 import subprocess
 import sys
+import tempfile
 import time
 
 FWTOOL, SIMLIB, BASE = (os.path.abspath(a) for a in sys.argv[1:4])
 CASE = sys.argv[4]
 DIR = os.path.join(BASE, "unattended_" + CASE)
-SERIAL = "TW00012345"
+SERIAL = "TW%08d" % (os.getpid() % 100000000)
 RESOURCE = "USB0::0x0D3F::0x1141::%s::INSTR" % SERIAL
 REVISION = "0105AA0BB01CCCC01D0105"
 SECTOR = 0x10000
@@ -60,24 +78,26 @@ def make_firmware():
     subprocess.run(args + ["-o", "long.fw"], check=True, stdout=subprocess.DEVNULL)
 
 
-def scenario(name, mode="writer", faults=()):
+def scenario(name, mode="writer", faults=(), resources=(RESOURCE,), flash="flash.bin"):
     with open(name, "w") as f:
-        json.dump({"instruments": [{"resource": RESOURCE, "revision": REVISION, "mode": mode,
-                                    "flashFile": "flash.bin"}],
+        json.dump({"instruments": [{"resource": r, "revision": REVISION, "mode": mode,
+                                    "flashFile": flash} for r in resources],
                    "timingChecks": True, "faults": list(faults)}, f)
     return os.path.abspath(name)
 
 
 def environment(scenario_file, record):
-    env = dict(os.environ, FWSIM_SCENARIO=scenario_file, FWSIM_RECORD=os.path.abspath(record),
-               XDG_RUNTIME_DIR=DIR)
-    env.pop("FWTOOL_VISA", None)
+    env = dict(os.environ, FWSIM_SCENARIO=scenario_file)
+    if record:
+        env["FWSIM_RECORD"] = os.path.abspath(record)
+    for name in ("FWTOOL_VISA", "XDG_RUNTIME_DIR"):  # as cron, sudo and become have it
+        env.pop(name, None)
     return env
 
 
-def fwtool(args, scenario_file, record, **popen):
-    return subprocess.Popen([FWTOOL] + args + ["--visa", SIMLIB],
-                            env=environment(scenario_file, record), **popen)
+def fwtool(args, scenario_file, record, env=None, exe=None, lib=None, **popen):
+    return subprocess.Popen([exe or FWTOOL] + args + ["--visa", lib or SIMLIB],
+                            env=dict(environment(scenario_file, record), **(env or {})), **popen)
 
 
 def update(scenario_file, record, *extra, **popen):
@@ -217,7 +237,7 @@ def two_processes():
     listed, list_out, _ = finish(lister)
     first.send_signal(signal.SIGTERM)
     finish(first)
-    if code != 119 or "TW00012345 is being updated by another fwtool" not in err:
+    if code != 119 or SERIAL + " is being updated by another fwtool" not in err:
         fail("second process: exit status %d, stderr %s" % (code, err))
     for record in ("second.rec", "list.rec"):
         touched = [c for c in records(record) if c.get("op") in ("viOpen", "viWrite", "viRead")]
@@ -247,25 +267,210 @@ def slow_reopen():
         fail("gave up %.1f s after the switch (%d opens), not about 23.5 s" % (gave_up, len(opens)))
 
 
+
+def lock_path(serial=SERIAL):
+    folder = "/run/fwtool" if os.path.isdir("/run/fwtool") else "/run/lock"
+    return os.path.join(folder, "fwtool-%s.lock" % serial)
+
+
+def remove_lock(serial=SERIAL):
+    serial = "".join(c if c.isascii() and (c.isalnum() or c in "-_.") else "_"
+                     for c in serial.upper())
+    path = lock_path(serial)
+    if os.path.isdir(path) and not os.path.islink(path):
+        os.rmdir(path)
+    elif os.path.lexists(path):
+        os.remove(path)
+
+
+def touched(record):
+    return [c for c in records(record) if c.get("op") in ("viOpen", "viWrite", "viRead")]
+
+
+def second_refused(second, record):
+    """`second` ended with 119 within seconds, naming the instrument, and sent nothing."""
+    code, _, err = finish(second, 10)
+    if code != 119 or SERIAL not in err:
+        fail("second process: exit status %d, stderr %s" % (code, err))
+    if touched(record):
+        fail("%s reached the instrument: %s" % (record, touched(record)[:3]))
+
+
+def held_by_first(second, first_env=None, **first_popen):
+    """A first fwtool updates the instrument; `second()` runs meanwhile; then it is ended."""
+    first = update(scenario("scenario.json"), "first.rec", "--json", stdout=subprocess.PIPE,
+                   stderr=subprocess.PIPE, text=True, env=first_env, **first_popen)
+    wait_for_event(first, lambda e: e["event"] == "log")
+    try:
+        second()
+    finally:
+        first.send_signal(signal.SIGTERM)
+        finish(first)
+
+
+def two_environments():
+    held_by_first(lambda: second_refused(
+        update(scenario("scenario.json"), "second.rec", stdout=subprocess.PIPE,
+               stderr=subprocess.PIPE, text=True), "second.rec"),
+        first_env={"XDG_RUNTIME_DIR": DIR})
+
+
+def two_users():
+    if os.geteuid() != 0:
+        sys.exit(77)
+    # What the other user runs, where it may read it and write beside it.
+    shared = tempfile.mkdtemp(prefix="fwtool-users-")
+    try:
+        os.chmod(shared, 0o1777)
+        for source in (FWTOOL, SIMLIB, "long.fw"):
+            shutil.copy(source, shared)
+            os.chmod(os.path.join(shared, os.path.basename(source)), 0o755)
+        os.chdir(shared)
+        second_scenario = scenario("scenario.json", flash="other-flash.bin")
+        os.chmod(second_scenario, 0o644)
+        os.chdir(DIR)
+
+        def as_nobody():
+            second = subprocess.Popen(
+                ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--",
+                 os.path.join(shared, os.path.basename(FWTOOL)), "update", "long.fw", "--yes",
+                 "--visa", os.path.join(shared, os.path.basename(SIMLIB))],
+                cwd=shared, env=environment(second_scenario, os.path.join(shared, "second.rec")),
+                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+            second_refused(second, os.path.join(shared, "second.rec"))
+
+        held_by_first(as_nobody, preexec_fn=lambda: os.umask(0o077))
+    finally:
+        shutil.rmtree(shared)
+
+
+def planted():
+    path = lock_path()
+    plants = [("fifo", lambda: os.mkfifo(path)), ("folder", lambda: os.mkdir(path)),
+              ("link", lambda: os.symlink(os.path.join(DIR, "victim"), path))]
+    for name, plant in plants:
+        remove_lock()
+        plant()
+        began = time.monotonic()
+        process = update(scenario("scenario.json"), name + ".rec", stdout=subprocess.PIPE,
+                         stderr=subprocess.PIPE, text=True)
+        code, _, err = finish(process, 10)
+        if code != 119 or path not in err or time.monotonic() - began > 5:
+            fail("%s: exit status %d after %.1f s, stderr %s"
+                 % (name, code, time.monotonic() - began, err))
+        lister = fwtool(["list"], scenario("scenario.json"), name + "-list.rec",
+                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        listed, out, _ = finish(lister, 10)
+        if listed != 0 or out.split()[2:3] != ["busy"]:
+            fail("%s: list: exit status %d, %r" % (name, listed, out))
+        for record in (name + ".rec", name + "-list.rec"):
+            if touched(record):
+                fail("%s reached the instrument: %s" % (record, touched(record)[:3]))
+        if os.path.exists(os.path.join(DIR, "victim")):
+            fail("the link's target was made")
+
+
+def unread_stdout():
+    reader, writer = os.pipe()
+    os.set_blocking(writer, False)
+    try:
+        while True:  # the pipe full before fwtool writes a byte
+            os.write(writer, b"x" * 4096)
+    except BlockingIOError:
+        pass
+    os.set_blocking(writer, True)
+    process = update(scenario("scenario.json"), "run.rec", "--json", stdout=writer,
+                     stderr=subprocess.DEVNULL)
+    os.close(writer)
+    deadline = time.monotonic() + 60
+    while not (os.path.exists("report.jsonl") and report_lines()):
+        if time.monotonic() > deadline:
+            process.kill()
+            fail("no report line within 60 s")
+        time.sleep(0.2)
+    process.send_signal(signal.SIGTERM)
+    try:
+        process.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+        fail("fwtool did not exit within 10 s of SIGTERM with nobody reading stdout")
+    finally:
+        os.close(reader)
+    if [(r["serial"], r["code"]) for r in report_lines()] != [(SERIAL, 0)]:
+        fail("report: %s" % report_lines())
+
+
+def torn_report():
+    line = json.dumps({"serial": "TW99999999", "code": 0, "message": "x" * 200}) + "\n"
+    with open("report.jsonl", "w") as f:
+        f.write(line * 20)
+    size = os.path.getsize("report.jsonl")
+    limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (size + 100, size + 100))
+    run = lambda **limited: update(scenario("scenario.json", flash=""), None, "--dry-run",
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+                                   **limited)
+    cut, _, err = finish(run(preexec_fn=limit))
+    if cut != 118 or os.path.getsize("report.jsonl") != size:
+        fail("cut short: exit status %d, %d bytes, not %d; stderr %s"
+             % (cut, os.path.getsize("report.jsonl"), size, err))
+    good, _, err = finish(run())
+    try:
+        serials = [r["serial"] for r in report_lines()]
+    except ValueError:
+        fail("a line of the report does not parse: %r" % open("report.jsonl").read()[size - 50:])
+    if good != 0 or serials[20:] != [SERIAL]:
+        fail("good run: exit status %d, report %s; stderr %s" % (good, serials[20:], err))
+
+
+def control_serial():
+    odd = "TW\x1b[2J\x07\t%04d" % (os.getpid() % 10000)
+    resources = [RESOURCE, "USB0::0x0D3F::0x1141::%s::INSTR" % odd]
+    shown = b""
+    for args in (["list"], ["update", "long.fw", "--yes"],
+                 ["update", "long.fw", "--yes", "--all", "--dry-run"]):
+        process = fwtool(args, scenario("scenario.json", resources=resources, flash=""), None,
+                         stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        out, err = process.communicate(timeout=60)
+        shown += out + err
+    remove_lock(odd)
+    raw = sorted(set(chr(b) for b in shown if b < 0x20 and b != 0x0A))
+    if raw or b"\\x1B[2J" not in shown:
+        fail("shown raw: %r in %r" % (raw, shown))
+
+
+def all_twins():
+    resources = ["USB%d::0x0D3F::0x1141::%s::INSTR" % (n, SERIAL) for n in (0, 1)]
+    process = fwtool(["update", "long.fw", "--yes", "--all"],
+                     scenario("scenario.json", resources=resources, flash=""), "run.rec",
+                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    code, _, err = finish(process)
+    if code != 122 or resources[1] not in err:
+        fail("exit status %d, stderr %s" % (code, err))
+    if touched("run.rec"):
+        fail("the instrument was reached: %s" % touched("run.rec")[:3])
+
+
+CASES = {"two-environments": two_environments, "two-users": two_users, "planted": planted,
+         "unread-stdout": unread_stdout, "torn-report": torn_report,
+         "control-serial": control_serial, "all-twins": all_twins}
+
+
 os.makedirs(DIR, exist_ok=True)
 os.chdir(DIR)
 for stale in ("report.jsonl", "flash.bin"):
     if os.path.exists(stale):
         os.remove(stale)
 make_firmware()
-if CASE == "sigterm":
-    stopped_mid_section([signal.SIGTERM], 143, 0)
-elif CASE == "sighup":
-    stopped_mid_section([signal.SIGHUP], 129, 0)
-elif CASE == "second-sigint":
-    stopped_mid_section([signal.SIGINT, signal.SIGINT, signal.SIGINT], 130, 1)
-elif CASE == "closed-stdout":
-    closed_stdout()
-elif CASE == "full-report":
-    full_report()
-elif CASE == "two-processes":
-    two_processes()
-elif CASE == "slow-reopen":
-    slow_reopen()
-else:
+CASES = dict(CASES, **{
+    "sigterm": lambda: stopped_mid_section([signal.SIGTERM], 143, 0),
+    "sighup": lambda: stopped_mid_section([signal.SIGHUP], 129, 0),
+    "second-sigint": lambda: stopped_mid_section([signal.SIGINT] * 3, 130, 1),
+    "closed-stdout": closed_stdout, "full-report": full_report, "two-processes": two_processes,
+    "slow-reopen": slow_reopen})
+if CASE not in CASES:
     fail("unknown case")
+try:
+    CASES[CASE]()
+finally:
+    remove_lock()

@@ -76,9 +76,12 @@ class InstrumentLockTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::filesystem::create_directory(dir);
-        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+        os::UseInstrumentLockFolder(dir);
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    void TearDown() override {
+        os::UseInstrumentLockFolder("");
+        std::filesystem::remove_all(dir);
+    }
     // Take as another process would: from a thread of its own (as a Windows mutex would
     // need), released when that thread is done.
     static InstrumentLock::Result TakeElsewhere(const std::string& serial) {

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +18,7 @@
 #include "base/result_code.h"
 #include "base/run_clock.h"
 #include "firmware_builder.h"
+#include "os/instrument_lock.h"
 #include "recording_window.h"
 #include "sim_visa.h"
 #include "ui/control_ids.h"
@@ -72,8 +74,32 @@ class SimRunClock : public RunClock {
     VirtualClock& clock_;
 };
 
+// Instrument locks of a test's own, in a folder it makes: tests in other processes use the
+// same serials on the machine's.
+class TestLockFolder {
+  public:
+    TestLockFolder() {
+#ifndef _WIN32
+        char name[] = "/tmp/fwtool-test-locks-XXXXXX";
+        if (mkdtemp(name)) path_ = name;
+        os::UseInstrumentLockFolder(path_);
+#endif
+    }
+    ~TestLockFolder() {
+        os::UseInstrumentLockFolder("");
+        if (!path_.empty()) std::filesystem::remove_all(path_);
+    }
+    const std::string& path() const {
+        return path_;
+    }
+
+  private:
+    std::string path_;
+};
+
 class UpdateFixture : public ::testing::Test {
   protected:
+    TestLockFolder lockFolder;
     // A fresh dialog core and instrument, as after the dialog's construction.
     void Start(SimScenario scenario = Bench()) {
         core.reset();  // closes its sessions on the library it came from

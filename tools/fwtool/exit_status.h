@@ -10,7 +10,7 @@ constexpr int kExitCancelled =
     kErrCancelled;                        // the operator declined (2, as the utility reports it)
 constexpr int kExitNoAccess = 117;        // an instrument's node may not be opened by this user
 constexpr int kExitReportLost = 118;      // every update completed, a report line was lost
-constexpr int kExitInstrumentBusy = 119;  // another fwtool is updating a chosen instrument
+constexpr int kExitInstrumentBusy = 119;  // a chosen instrument is held, or cannot be locked
 constexpr int kExitNoInstrument = 120;    // no instrument found on the bus
 constexpr int kExitSerialNotFound = 121;  // a requested serial number is not on the bus
 constexpr int kExitNoneChosen = 122;      // several instruments found and none chosen
@@ -25,7 +25,8 @@ constexpr char kExitStatusHelp[] =
     "  1-34     the update utility's error number (2: cancelled by the operator)\n"
     "  117      an instrument's device node may not be opened (see the udev rule)\n"
     "  118      every update completed, but a report line could not be written\n"
-    "  119      an instrument is being updated by another fwtool\n"
+    "  119      an instrument is being updated by another fwtool, or its lock cannot be\n"
+    "           taken\n"
     "  120      no instrument found\n"
     "  121      a requested serial number is not on the bus\n"
     "  122      several instruments found and none chosen\n"

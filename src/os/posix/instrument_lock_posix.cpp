@@ -1,10 +1,10 @@
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <vector>
+#include <cstring>
 
 #include "base/unique_fd.h"
 #include "os/instrument_lock.h"
@@ -13,30 +13,47 @@ namespace os {
 
 namespace {
 
-std::vector<std::string> LockDirectories() {
-    std::vector<std::string> dirs;
-    for (const char* variable : {"XDG_RUNTIME_DIR"})
-        if (const char* dir = std::getenv(variable); dir && *dir) dirs.push_back(dir);
-    dirs.push_back("/run/lock");
-    const char* temp = std::getenv("TMPDIR");
-    dirs.push_back(temp && *temp ? temp : "/tmp");
-    return dirs;
+std::string& FolderOfTests() {
+    static std::string folder;
+    return folder;
 }
 
-// Opens the lock file without following a link and without truncating it. Read access is
-// enough for flock; where another user made the file, creating it again is refused in a
-// sticky directory, so a second try opens what is there.
+// Where the package made its folder, every user finds it; else the system's lock folder.
+// Both are the same for every user and every environment of the machine.
+std::string LockFolder() {
+    if (!FolderOfTests().empty()) return FolderOfTests();
+    struct stat packaged;
+    return ::lstat("/run/fwtool", &packaged) == 0 && S_ISDIR(packaged.st_mode) ? "/run/fwtool"
+                                                                               : "/run/lock";
+}
+
+// Read access is all flock needs, and all that every user is given.
+constexpr mode_t kLockFileMode = 0644;
+constexpr int kOpenFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+
+// Opens the lock file without following a link, without blocking on a FIFO and without
+// truncating anything; -1 with errno. A file made here is given its mode whatever the
+// umask. An existing one is opened without O_CREAT, which a sticky folder refuses for
+// another user's file (fs.protected_regular).
 UniqueFd OpenLockFile(const std::string& path) {
-    const int flags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY;
-    UniqueFd fd(::open(path.c_str(), flags | O_CREAT, 0644));
-    if (!fd && errno == EACCES) fd.reset(::open(path.c_str(), flags));
-    return fd;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        UniqueFd made(::open(path.c_str(), kOpenFlags | O_CREAT | O_EXCL, kLockFileMode));
+        if (made) {
+            if (::fchmod(made.get(), kLockFileMode) != 0) return UniqueFd();
+            return made;
+        }
+        if (errno != EEXIST) return UniqueFd();
+        UniqueFd existing(::open(path.c_str(), kOpenFlags));
+        if (existing || errno != ENOENT) return existing;  // else removed meanwhile: again
+    }
+    return UniqueFd();
 }
 
 }  // namespace
 
 struct InstrumentLock::Impl {
     UniqueFd fd;
+    std::string problem;
 };
 
 InstrumentLock::InstrumentLock() : impl_(std::make_unique<Impl>()) {}
@@ -46,26 +63,40 @@ InstrumentLock& InstrumentLock::operator=(InstrumentLock&&) noexcept = default;
 
 InstrumentLock::Result InstrumentLock::Take(const std::string& serial) {
     Release();
-    const std::string name = InstrumentLockName(serial) + ".lock";
-    for (const std::string& dir : LockDirectories()) {
-        UniqueFd fd = OpenLockFile(dir + "/" + name);
-        if (!fd) continue;
-        int locked;
-        do locked = ::flock(fd.get(), LOCK_EX | LOCK_NB);
-        while (locked != 0 && errno == EINTR);
-        if (locked != 0) return errno == EWOULDBLOCK ? kBusy : kUnavailable;
-        impl_->fd = std::move(fd);
-        return kTaken;
-    }
-    return kUnavailable;
+    const std::string path = LockFolder() + "/" + InstrumentLockName(serial) + ".lock";
+    auto unavailable = [&](const char* why) {
+        impl_->problem = path + ": " + why;
+        return kUnavailable;
+    };
+    UniqueFd fd = OpenLockFile(path);
+    if (!fd) return unavailable(errno == ELOOP ? "a symbolic link" : std::strerror(errno));
+    struct stat opened;
+    if (::fstat(fd.get(), &opened) != 0) return unavailable(std::strerror(errno));
+    if (!S_ISREG(opened.st_mode)) return unavailable("not a regular file");
+    int locked;
+    do locked = ::flock(fd.get(), LOCK_EX | LOCK_NB);
+    while (locked != 0 && errno == EINTR);
+    if (locked != 0) return errno == EWOULDBLOCK ? kBusy : unavailable(std::strerror(errno));
+    impl_->fd = std::move(fd);
+    return kTaken;
 }
 
 void InstrumentLock::Release() {
-    if (impl_) impl_->fd.reset();  // closing the last descriptor drops the lock
+    if (!impl_) return;
+    impl_->fd.reset();  // closing the last descriptor drops the lock
+    impl_->problem.clear();
 }
 
 bool InstrumentLock::held() const {
     return impl_ && impl_->fd.valid();
+}
+
+const std::string& InstrumentLock::problem() const {
+    return impl_->problem;
+}
+
+void UseInstrumentLockFolder(const std::string& folder) {
+    FolderOfTests() = folder;
 }
 
 }  // namespace os

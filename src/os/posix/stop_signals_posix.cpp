@@ -21,6 +21,7 @@ struct StopSignals::Impl {
 StopSignals::StopSignals(std::function<void()> onRepeat)
     : onRepeat_(std::move(onRepeat)), impl_(std::make_unique<Impl>()) {
     ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);  // a file-size limit fails the write (EFBIG) instead
     sigemptyset(&impl_->set);
     for (int number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&impl_->set, number);
     pthread_sigmask(SIG_BLOCK, &impl_->set, nullptr);

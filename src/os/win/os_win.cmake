@@ -3,4 +3,4 @@
 file(GLOB FWU_OS_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp
      ${CMAKE_CURRENT_LIST_DIR}/../*.cpp)
 add_library(fw_os STATIC ${FWU_OS_WIN_SOURCES})
-target_link_libraries(fw_os PUBLIC fw_base_win kernel32 Threads::Threads)
+target_link_libraries(fw_os PUBLIC fw_base_win kernel32 advapi32 Threads::Threads)

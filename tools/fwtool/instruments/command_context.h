@@ -44,7 +44,7 @@ struct CommandContext {
 class ProcessSurroundings {
   public:
     ProcessSurroundings();
-    ~ProcessSurroundings();  // writes what is queued for stdout and stderr
+    ~ProcessSurroundings();  // writes what is queued for stdout and stderr, within 2 s
     ProcessSurroundings(const ProcessSurroundings&) = delete;
     ProcessSurroundings& operator=(const ProcessSurroundings&) = delete;
     CommandContext& context() { return context_; }

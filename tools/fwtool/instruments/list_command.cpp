@@ -22,8 +22,8 @@ int RunListCommand(CommandContext& context, const ListOptions& options) {
              InstrumentsNamed(found, options.devices.serials, missing)) {
             if (context.interrupted) return kExitInterrupted;
             const ListedInstrument listed = ExamineInstrument(visa, resource);
-            if (listed.state == InstrumentState::kNoAccess && options.verbose)
-                context.err.WriteLine(listed.why);
+            if (!listed.why.empty() && options.verbose)
+                context.err.WriteLine(PrintableText(listed.why));
             const std::string mode = StateName(listed.state);
             if (options.json) {
                 nlohmann::json line{{"resource", resource},
@@ -52,14 +52,14 @@ void AddListCommand(CLI::App& app, CommandContext& context, int& status) {
     CLI::App* list = app.add_subcommand(
         "list",
         "List the K4417F instruments on the bus: resource, serial, mode (normal, writer, busy "
-        "while another fwtool updates it, no-access when this user may not open it, or "
-        "unknown(code)) and revision field. Exit status 0, 120 when none is found, 121 when a "
-        "--serial is not on the bus, 123 when no "
+        "while another fwtool updates it or when its lock cannot be taken, no-access when this "
+        "user may not open it, or unknown(code)) and revision field. Exit status 0, 120 when "
+        "none is found, 121 when a --serial is not on the bus, 123 when no "
         "VISA library loads.");
     AddDeviceSelection(*list, options->devices, "list this instrument only");
     list->add_flag("--verbose", options->verbose,
                    "say on stderr which VISA backend is in use, and why an instrument is "
-                   "no-access");
+                   "no-access or its lock cannot be taken");
     list->add_flag("--json", options->json,
                    "one JSON object per line: resource, serial, mode, revisions (code)");
     list->callback([&context, &status, options] { status = RunListCommand(context, *options); });

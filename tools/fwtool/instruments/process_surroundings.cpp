@@ -18,7 +18,7 @@ int WithLoadedVisa(OutputStream& err, const std::string& path, std::string& inUs
 
 ProcessSurroundings::ProcessSurroundings()
     : stop_([this] { Acknowledge(); }),
-      writer_(os::WriteStandardStream),
+      writer_(os::WriteStandardStream, &stop_.requested()),
       out_(writer_, os::OutputWriter::kOut, false),
       err_(writer_, os::OutputWriter::kErr, os::StderrIsTerminal()),
       context_{out_,
@@ -37,7 +37,7 @@ ProcessSurroundings::ProcessSurroundings()
 }
 
 ProcessSurroundings::~ProcessSurroundings() {
-    writer_.Flush();
+    writer_.Close();  // within 2 s: the report is on the disk, a reader that never reads loses
     stop_.Finished();
 }
 

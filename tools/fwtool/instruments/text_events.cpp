@@ -4,6 +4,7 @@
 #include <iomanip>
 #include <sstream>
 
+#include "base/printable_text.h"
 #include "base/result_code.h"
 
 TextEvents::TextEvents(OutputStream& out, OutputStream& err, std::vector<std::string> serials,
@@ -17,7 +18,7 @@ TextEvents::TextEvents(OutputStream& out, OutputStream& err, std::vector<std::st
 
 std::string TextEvents::Prefix(const std::string& serial) {
     // One shape whatever the number of instruments, so that scripts read every run alike.
-    return serial + ": ";
+    return PrintableText(serial) + ": ";
 }
 
 std::string TextEvents::EraseProgress() {
@@ -47,7 +48,7 @@ void TextEvents::Print(const std::string& line) {
 }
 
 void TextEvents::Log(const std::string& serial, const std::string& line) {
-    Print(Prefix(serial) + line);
+    Print(Prefix(serial) + PrintableText(line));
 }
 
 void TextEvents::Progress(const std::string& serial, int section, int sections, int percent) {
@@ -56,8 +57,9 @@ void TextEvents::Progress(const std::string& serial, int section, int sections, 
     if (at == serials_.end()) return;
     const double seconds = (nowMs_() - startMs_) / 1000.0;
     std::ostringstream text;
-    text << serial << "  section " << section << '/' << sections << "  " << std::setw(3) << percent
-         << "%  " << std::fixed << std::setprecision(1) << seconds << " s";
+    text << PrintableText(serial) << "  section " << section << '/' << sections << "  "
+         << std::setw(3) << percent << "%  " << std::fixed << std::setprecision(1) << seconds
+         << " s";
     std::lock_guard<std::mutex> lock(displayMutex_);
     {
         std::lock_guard<std::mutex> draw(drawMutex_);
@@ -88,6 +90,7 @@ void TextEvents::Summary(const std::vector<RunEnd>& ends) {
     for (const RunEnd& end : ends) {
         std::ostringstream seconds;
         seconds << std::fixed << std::setprecision(1) << end.seconds;
-        Print(row(end.serial, std::to_string(end.code) + " " + EndMessage(end), seconds.str()));
+        Print(row(PrintableText(end.serial), std::to_string(end.code) + " " + EndMessage(end),
+                  seconds.str()));
     }
 }

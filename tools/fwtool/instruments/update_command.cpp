@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "base/ascii.h"
+#include "base/printable_text.h"
 #include "base/result_messages.h"
 #include "commands.h"
 #include "firmware/file_stream.h"
@@ -32,7 +33,7 @@ bool Confirmed(CommandContext& context, const std::vector<std::string>& chosen,
                const UpdateOptions& options, const FirmwareInfo& firmware) {
     std::string serials;
     for (const std::string& resource : chosen)
-        serials += (serials.empty() ? "" : ", ") + SerialFromResource(resource);
+        serials += (serials.empty() ? "" : ", ") + PrintableText(SerialFromResource(resource));
     std::string answer;
     if (!context.ask(std::string("Update ") + firmware.ModelName + " SN:" + serials + " with " +
                          options.file + " (revision " + firmware.ImageRev + ")? [y/N] ",
@@ -84,8 +85,8 @@ class Report {
         lost_ = true;
         const std::string what =
             "cannot write the report '" + options_.reportPath + "': " + os::SystemErrorText(error);
-        context_.err.WriteLine("fwtool update: " + (end.serial.empty() ? "" : end.serial + ": ") +
-                               what);
+        context_.err.WriteLine("fwtool update: " +
+                               (end.serial.empty() ? "" : PrintableText(end.serial) + ": ") + what);
         if (options_.json)
             context_.out.WriteLine(JsonLine({{"event", "error"},
                                              {"serial", end.serial},
@@ -106,7 +107,7 @@ class Report {
   private:
     CommandContext& context_;
     const UpdateOptions& options_;
-    os::RecordFile file_;
+    os::RecordFile file_{&context_.interrupted};
     std::string imageRev_, absoluteFile_;
     std::atomic<bool> lost_{false};
 };
@@ -146,25 +147,29 @@ int SayRefusal(CommandContext& context, const PreparedBatch& batch) {
             context.err.WriteLine("No instrument found.");
             return kExitNoInstrument;
         case Refusal::kSerialNotFound:
-            context.err.WriteLine("fwtool update: not on the bus:" + batch.problem);
+            context.err.WriteLine("fwtool update: not on the bus:" + PrintableText(batch.problem));
             return kExitSerialNotFound;
         case Refusal::kSerialOnSeveral:
             context.err.WriteLine("fwtool update: a serial names several instruments:" +
-                                  batch.problem);
+                                  PrintableText(batch.problem));
             return kExitNoneChosen;
         case Refusal::kNoneChosen:
             context.err.WriteLine(
                 "fwtool update: several instruments, choose with --serial or --all:" +
-                batch.problem);
+                PrintableText(batch.problem));
             return kExitNoneChosen;
         case Refusal::kNoAccess:
-            context.err.WriteLine("fwtool update: " + batch.problem);
+            context.err.WriteLine("fwtool update: " + PrintableText(batch.problem));
             return kExitNoAccess;
         case Refusal::kCannotAsk:
             return Usage(context, "standard input is not a terminal: --yes is needed");
         case Refusal::kBusy:
             for (const std::string& serial : batch.busy)
-                context.err.WriteLine(serial + " is being updated by another fwtool");
+                context.err.WriteLine(PrintableText(serial) +
+                                      " is being updated by another fwtool");
+            for (const std::string& problem : batch.unlocked)
+                context.err.WriteLine("fwtool update: no lock, no update: " +
+                                      PrintableText(problem));
             return kExitInstrumentBusy;
     }
     return kExitUsage;
@@ -249,7 +254,8 @@ void AddUpdateCommand(CLI::App& app, CommandContext& context, int& status) {
         "number (in the order of --serial, or of the search); 2 answered no; 117 an "
         "instrument's device node may not be opened; 118 every instrument completed but a "
         "report line could not be written; 119 an instrument is being updated by another "
-        "fwtool; 120 no instrument found; 121 a serial not on the bus; 122 several instruments "
+        "fwtool or its lock cannot be taken; 120 no instrument found; 121 a serial not on the bus; "
+        "122 several instruments "
         "and no --serial or --all, or a serial naming several; 123 no VISA library; 125 usage "
         "error or FILE cannot be opened (a refused FILE: its error number); 130 stopped by "
         "Ctrl+C, 143 by SIGTERM, 129 by SIGHUP (the section being written is finished first).");
