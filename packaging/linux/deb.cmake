@@ -29,6 +29,8 @@ add_custom_target(deb_files ALL DEPENDS ${FWU_DEB_FILES}/fwtool.1.gz ${FWU_DEB_F
 
 install(TARGETS fwtool RUNTIME DESTINATION bin)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/60-k4417f-usbtmc.rules DESTINATION lib/udev/rules.d)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/fwtool-tmpfiles.conf DESTINATION lib/tmpfiles.d
+        RENAME fwtool.conf)
 install(FILES ${FWU_DEB_FILES}/fwtool.1.gz DESTINATION share/man/man1)
 install(FILES ${FWU_DEB_FILES}/README.md DESTINATION share/doc/fwtool)
 

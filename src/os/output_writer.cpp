@@ -128,16 +128,20 @@ void OutputWriter::WriteLatest(const std::string& key, Stream stream, Render ren
     Queue(Line{stream, std::string(), std::move(render), key});
 }
 
-void OutputWriter::Flush() {
+void OutputWriter::Flush(uint32_t withinMs) {
     std::unique_lock<std::mutex> lock(state_->mutex);
     const uint64_t target = state_->queued;
+    const Clock::time_point began = Clock::now();
     Clock::time_point stoppedAt{};
     const bool flushed = state_->WaitFor(
         lock, [&] { return state_->done >= target; },
         [&] {
+            const Clock::time_point now = Clock::now();
+            if (withinMs != UINT32_MAX && now - began > std::chrono::milliseconds(withinMs))
+                return true;
             if (!stop_ || !*stop_) return false;
-            if (stoppedAt == Clock::time_point{}) stoppedAt = Clock::now();
-            return Clock::now() - stoppedAt > std::chrono::milliseconds(kDrainMs);
+            if (stoppedAt == Clock::time_point{}) stoppedAt = now;
+            return now - stoppedAt > std::chrono::milliseconds(kDrainMs);
         });
     if (!flushed) state_->Abandon();
 }

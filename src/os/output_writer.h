@@ -42,8 +42,9 @@ class OutputWriter {
     void Write(Stream stream, Render render);
     // Replaces a line of `key` still waiting; the new one is queued last.
     void WriteLatest(const std::string& key, Stream stream, Render render);
-    // Returns once every line queued before the call is written or dropped.
-    void Flush();
+    // Returns once every line queued before the call is written or dropped: those still
+    // waiting kDrainMs after a stop was seen, or after `withinMs`, are dropped.
+    void Flush(uint32_t withinMs = UINT32_MAX);
     // Writes what is queued, within kDrainMs, and drops the rest and every later line;
     // true when all was written. The destructor's first step.
     bool Close();

@@ -11,7 +11,7 @@ set -- fwtool_*_amd64.deb
 [ -f "$1" ] || fail "no package: $(ls)"
 dpkg-deb -x "$1" root
 for file in usr/lib/udev/rules.d/60-k4417f-usbtmc.rules usr/share/man/man1/fwtool.1.gz \
-    usr/share/doc/fwtool/README.md; do
+    usr/share/doc/fwtool/README.md usr/lib/tmpfiles.d/fwtool.conf; do
     [ -s "root/$file" ] || fail "the package lacks /$file"
 done
 version=$(root/usr/bin/fwtool --version | head -1)

@@ -379,7 +379,7 @@ def unread_stdout():
     except BlockingIOError:
         pass
     os.set_blocking(writer, True)
-    process = update(scenario("scenario.json"), "run.rec", "--json", stdout=writer,
+    process = update(scenario("scenario.json"), "run.rec", stdout=writer,
                      stderr=subprocess.DEVNULL)
     os.close(writer)
     deadline = time.monotonic() + 60

@@ -202,6 +202,31 @@ fwtool_check_unicode_folder)
     grep -q "^result: 0 OK" "$work/check.out" || { cat "$work/check.out"; exit 1; }
     ;;
 
+fwtool_holds)
+    # While fwtool.exe updates the instrument, the window refuses it before sending anything:
+    # the connection failure's box, and the log saying why.
+    install_visa
+    # Every reopen after the switch waits out its timeout: fwtool.exe retries for 20 s.
+    scenario_json normal "[$(seq -s, 2 40 | sed -E 's/([0-9]+)/{"op":"viOpen","nth":\1,"action":"timeout"}/g')]"
+    fwtool="$(dirname "$exe")/fwtool.exe"
+    drive make-firmware="$firmware"=valid
+    FWSIM_RECORD="$(winpath "$work/fwtool.rec")" wine "$fwtool" update "$(winpath "$firmware")" \
+        --yes --json </dev/null >"$work/update.out" 2>&1 &
+    holder=$!
+    trap 'kill $holder 2>/dev/null || true' EXIT
+    for _ in $(seq 300); do grep -q '"event":"log"' "$work/update.out" && break; sleep 0.1; done
+    grep -q '"event":"log"' "$work/update.out" || { cat "$work/update.out"; exit 1; }
+    FWSIM_RECORD="$(winpath "$work/window.rec")" drive "start=$app" $(load_steps "$firmware") \
+        click=IDC_UPDATE "box=ok=Failed to connect device.=Error" \
+        "expect-log-contains=Connect ... TW00012345 is being updated by another program\r\nError number: 3" \
+        expect-enabled=IDC_UPDATE=1 send-close wait-exit
+    [ -s "$work/window.rec" ] || { echo "the window's calls were not recorded"; exit 1; }
+    if grep -E '"op":"vi(Open|Write|Read)"' "$work/window.rec"; then
+        echo "the window reached the instrument"
+        exit 1
+    fi
+    ;;
+
 *)
     echo "unknown scenario $scenario"
     exit 2

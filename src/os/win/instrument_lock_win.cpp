@@ -1,10 +1,11 @@
-#include <sddl.h>
-
 #include "base/wide_text.h"
 #include "base/win_handle.h"
 #include "os/instrument_lock.h"
 #include "os/record_file.h"
 #include "os/win/os_windows.h"
+
+// After windows.h, which it needs.
+#include <sddl.h>
 
 namespace os {
 

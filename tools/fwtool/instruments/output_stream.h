@@ -4,6 +4,7 @@
 // waits for the reader and a closed stream costs nothing; each Write is one whole piece of
 // text, so lines of different threads never mix. Tests capture the text instead, at once.
 
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -24,9 +25,9 @@ class OutputStream {
     // Progress: of the writes of `key` still waiting for a slow reader, only the newest
     // is written.
     void WriteLatest(const std::string& key, const os::OutputWriter::Render& render);
-    // Returns once what was written so far is out (or dropped).
-    void Flush() {
-        if (writer_) writer_->Flush();
+    // Returns once what was written so far is out (or dropped; see OutputWriter::Flush).
+    void Flush(uint32_t withinMs = UINT32_MAX) {
+        if (writer_) writer_->Flush(withinMs);
     }
     // A terminal gets the progress display and may be asked questions.
     bool terminal() const { return terminal_; }

@@ -16,8 +16,9 @@ class TextEvents : public FleetEvents {
     // `serials`: the instruments, in the order of their progress lines.
     TextEvents(OutputStream& out, OutputStream& err, std::vector<std::string> serials,
                std::function<uint64_t()> nowMs);
-    // Waits until the output thread has drawn what it was given: it draws from this object.
-    ~TextEvents() override { err_.Flush(); }
+    // Waits until the output thread has drawn what it was given, which it draws from this
+    // object; every run has ended, so a reader that does not read gets 2 s, then nothing.
+    ~TextEvents() override { err_.Flush(os::OutputWriter::kDrainMs); }
     void Log(const std::string& serial, const std::string& line) override;
     void Progress(const std::string& serial, int section, int sections, int percent) override;
     void End(const RunEnd& end) override;
