@@ -11,7 +11,7 @@ packages=(
   python3
   qemu-system-x86 busybox-static
   wine wine64 xvfb xauth imagemagick fonts-wqy-microhei fonts-liberation fonts-wine fp-utils
-  ansible-core
+  ansible-core ansible-lint
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "base/result_code.h"
 #include "base/run_clock.h"
 #include "fleet/bus.h"
 #include "fleet/dry_run.h"
@@ -21,13 +22,16 @@ RunEnd RunInstrument(const BatchSetup& setup, const std::string& resource) {
     BuiltInIds(vid, pid);
     RunLines lines(setup.events, end.serial);
     Updater updater(setup.visa, setup.clock, vid, pid);
+    end.imageRev = setup.image.info.ImageRev;
     if (setup.dryRun) {
-        end.code = DryRun(updater.link(), setup.image, resource, lines);
+        end.code = DryRun(updater.link(), setup.image, resource, lines, end.current);
     } else {
         updater.SetRunOptions(RunOptions{setup.reconnectRetryMs, setup.stop});
         end.code = updater.Update(setup.image.info, *setup.image.model, resource, 1, lines);
+        end.current = end.code == kErrLatestUpdate;
     }
     end.revisions = lines.revisions();
+    end.sectionsWritten = lines.sectionsWritten();
     end.seconds = (setup.clock.NowMs() - startMs) / 1000.0;
     return end;
 }

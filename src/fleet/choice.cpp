@@ -45,3 +45,23 @@ Choice ChooseInstruments(const std::vector<std::string>& found,
     problem = several;
     return problem.empty() ? Choice::kChosen : Choice::kSerialOnSeveral;
 }
+
+std::vector<std::string> InstrumentsNamed(const std::vector<std::string>& found,
+                                          const std::vector<std::string>& serials,
+                                          std::vector<std::string>& missing) {
+    missing.clear();
+    if (serials.empty()) return found;
+    std::vector<std::string> named;
+    for (const std::string& resource : found)
+        for (const std::string& serial : serials)
+            if (EqualIgnoringCase(SerialFromResource(resource), serial)) {
+                named.push_back(resource);
+                break;
+            }
+    for (const std::string& serial : serials)
+        if (std::none_of(found.begin(), found.end(), [&serial](const std::string& resource) {
+                return EqualIgnoringCase(SerialFromResource(resource), serial);
+            }))
+            missing.push_back(serial);
+    return named;
+}

@@ -15,6 +15,11 @@ enum class Choice {
 // once, in the order asked), all with `all` (in the order found), else the only one. A
 // serial on several resources is refused either way. Unless kChosen, `problem`
 // names the serials concerned, each after a blank (for kSerialOnSeveral: the resources).
+// The instruments of `found` that `serials` name (letter case ignored; every one when it is
+// empty), in the order found; `missing` receives the serials that name none.
+std::vector<std::string> InstrumentsNamed(const std::vector<std::string>& found,
+                                          const std::vector<std::string>& serials,
+                                          std::vector<std::string>& missing);
 Choice ChooseInstruments(const std::vector<std::string>& found,
                          const std::vector<std::string>& serials, bool all,
                          std::vector<std::string>& chosen, std::string& problem);

@@ -12,8 +12,9 @@
 #include "instrument/instrument_link.h"
 
 int DryRun(InstrumentLink& link, const FirmwareImage& image, const std::string& resource,
-           RunLines& lines) {
+           RunLines& lines, bool& current) {
     const ModelRecord& model = *image.model;
+    current = false;
     int code = link.ConnectDevice(resource);
     auto close = MakeScopeExit([&] { link.DisconnectDevice(); });
     if (code != kOk) return code;
@@ -24,6 +25,7 @@ int DryRun(InstrumentLink& link, const FirmwareImage& image, const std::string& 
     lines.Log(std::string("Mode: ") + (code == kOk ? "writer" : "normal"), LogEnd::kCompleted);
     code = RevisionCheckRuns(image.info) ? CheckRevisions(image.info, model, reply) : kOk;
     const std::string field = RevisionField(reply);
+    current = code == kOk && ShowsFileRevisions(image.info, model, field);
     const ImageSection* section = image.info.sections;
     for (const SectionSpec* row = model.sections; row->firstSector != kSectionTableEnd && section;
          ++row, section = section->next) {

@@ -1,6 +1,7 @@
 #pragma once
 // What the engine's runs tell their front end, one instrument among several: completed log
-// lines, progress in percent of the current section, and each run's end. Called from every
+// lines, progress in percent of the current section, each section that reached the flash,
+// and each run's end. Called from every
 // run's thread; the command line prints them as text or JSON lines.
 
 #include <cstdint>
@@ -15,6 +16,11 @@ struct RunEnd {
     // The revision field of the instrument's first identification reply, as it came
     // (empty when there was none).
     std::string revisions;
+    std::string imageRev;     // the file's revision
+    int sectionsWritten = 0;  // sections whose flash write completed
+    // The instrument already holds this data: its writer said so (19). In a dry run, its
+    // identification shows the file's revision for every region (ShowsFileRevisions).
+    bool current = false;
 };
 
 class FleetEvents {
@@ -22,8 +28,11 @@ class FleetEvents {
     virtual ~FleetEvents() = default;
     // A completed log line of the instrument's run.
     virtual void Log(const std::string& serial, const std::string& line) = 0;
-    // Section `section` of `sections` is at `percent`.
+    // Section `section` of `sections` is at `percent` of its steps.
     virtual void Progress(const std::string& serial, int section, int sections, int percent) = 0;
+    // Section `index` of `count`, of the flash region `region`, is written.
+    virtual void SectionWritten(const std::string& /*serial*/, int /*index*/, int /*count*/,
+                                const std::string& /*region*/) {}
     // The run has ended and its sessions are closed.
     virtual void End(const RunEnd& end) = 0;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/result_code.h"
+#include "firmware/model_catalogue.h"
 #include "instrument/identification.h"
 
 std::string RunLines::revisions() const {
@@ -15,14 +16,17 @@ void RunLines::Log(const std::string& text, LogEnd end) {
 }
 
 void RunLines::Progress(uint32_t done, uint32_t total) {
-    if (done == 0) {
-        // The window's bar has 16-bit limits: three steps per sector and one more.
-        sectors_ = (static_cast<uint16_t>(total) - 1) / 3;
-        return;
-    }
-    if (sectors_ <= 0) return;
-    const int percent = std::min(100, static_cast<int>(done) * 100 / sectors_);
+    // Every step of the section counts: three per sector and one more.
+    if (done == 0 || total == 0) return;
+    const int percent = static_cast<int>(std::min<uint64_t>(100, uint64_t{done} * 100 / total));
     events_.Progress(serial_, section_, sections_, percent);
+}
+
+void RunLines::SectionWritten(int index, int count, const SectionSpec& region) {
+    ++sectionsWritten_;
+    // A section in the flash is whole, whether or not its writer reported every step.
+    events_.Progress(serial_, index, count, 100);
+    events_.SectionWritten(serial_, index, count, region.name);
 }
 
 void RunLines::End(int code) {

@@ -1,6 +1,7 @@
 #pragma once
 // One run's events as the engine's front ends take them: completed log lines, the percentage
-// of the current section, and the revision field of the first identification reply.
+// of the current section, the sections written, and the revision field of the first
+// identification reply.
 
 #include <cstdint>
 #include <string>
@@ -15,6 +16,7 @@ class RunLines : public UpdateObserver {
         : events_(events), serial_(std::move(serial)) {}
     // The revision field of the first identification reply that held anything.
     std::string revisions() const;
+    int sectionsWritten() const { return sectionsWritten_; }
 
     void Log(const std::string& text, LogEnd end) override;
     // The front end asked its question before any run started.
@@ -28,6 +30,7 @@ class RunLines : public UpdateObserver {
         sections_ = count;
     }
     void Progress(uint32_t done, uint32_t total) override;
+    void SectionWritten(int index, int count, const SectionSpec& region) override;
     void End(int code) override;
 
   private:
@@ -37,5 +40,6 @@ class RunLines : public UpdateObserver {
     std::string serial_;
     std::string pending_;
     std::string firstReply_;
-    int section_ = 0, sections_ = 0, sectors_ = 0;  // sectors of the current section
+    int section_ = 0, sections_ = 0;
+    int sectionsWritten_ = 0;
 };

@@ -14,6 +14,10 @@ constexpr char kIdentifyQuery[] = "*IDN?\n";
 constexpr char kSwitchToWriterCommand[] = "SYST:UPDATE COUNTER\n";
 constexpr uint8_t kOemSector = 30;  // the row that is never compared
 
+bool IsOemRow(const SectionSpec& row) {
+    return row.firstSector == kOemSector && row.lastSector == kOemSector;
+}
+
 // The first field as strtok with "," finds it: leading commas skipped, up to the next comma.
 std::string FirstField(const std::string& text) {
     const size_t begin = text.find_first_not_of(',');
@@ -78,8 +82,7 @@ int CheckRevisions(const FirmwareInfo& info, const ModelRecord& model, const std
     for (const SectionSpec* row = model.sections; row->firstSector != kSectionTableEnd; ++row) {
         // A validated file pairs every row with a section; a shorter list is not trusted.
         if (section == nullptr) return kErrInstrumentNewerThanFile;
-        const bool oemRow = row->firstSector == kOemSector && row->lastSector == kOemSector;
-        if (!oemRow) {
+        if (!IsOemRow(*row)) {
             char instrumentRevision[8] = {};
             if (row->extractRevision != nullptr)
                 row->extractRevision(field.c_str(), instrumentRevision);
@@ -91,4 +94,25 @@ int CheckRevisions(const FirmwareInfo& info, const ModelRecord& model, const std
         section = section->next;
     }
     return kOk;
+}
+
+bool ShowsFileRevisions(const FirmwareInfo& info, const ModelRecord& model,
+                        const std::string& field) {
+    // What an extractor takes from a field long enough for every region is its width.
+    const std::string longField(64, '#');
+    const ImageSection* section = info.sections;
+    for (const SectionSpec* row = model.sections; row->firstSector != kSectionTableEnd;
+         ++row, section = section->next) {
+        if (section == nullptr) return false;
+        if (IsOemRow(*row)) continue;
+        if (row->extractRevision == nullptr) return false;
+        char shown[8] = {}, width[8] = {};
+        row->extractRevision(field.c_str(), shown);
+        row->extractRevision(longField.c_str(), width);
+        const size_t count = std::strlen(width);
+        if (count == 0 || std::strlen(shown) != count ||
+            std::strncmp(shown, section->revision, count) != 0)
+            return false;
+    }
+    return true;
 }

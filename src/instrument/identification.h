@@ -26,3 +26,9 @@ size_t RevisionFieldStart(const std::string& reply);
 std::string RevisionField(const std::string& reply);
 // 0, 21 (fewer than three commas) or 22 (a file section older than the instrument's).
 int CheckRevisions(const FirmwareInfo& info, const ModelRecord& model, const std::string& reply);
+// Whether the revision `field` shows the file's revision for every region the instrument
+// reports (all but the OEM row): all the characters the region's extractor takes (one, two
+// or four) begin the file's section revision. A region the field is too short for shows
+// nothing. Only a guess at what the writer will say: it compares the flash itself.
+bool ShowsFileRevisions(const FirmwareInfo& info, const ModelRecord& model,
+                        const std::string& field);

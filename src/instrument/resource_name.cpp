@@ -6,6 +6,13 @@ namespace {
 constexpr size_t kConfirmationSerialLength = 10;
 }
 
+bool IsSerialText(const std::string& text) {
+    if (text.empty()) return false;
+    for (const char c : text)
+        if (c <= ' ' || c > '~' || c == ':' || c == ',') return false;
+    return true;
+}
+
 std::string SerialFromResource(const std::string& resource, SerialRule rule) {
     if (rule == SerialRule::kConfirmation) {
         size_t at = resource.find("TW");

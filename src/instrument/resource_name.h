@@ -14,3 +14,6 @@ enum class SerialRule {
 };
 
 std::string SerialFromResource(const std::string& resource, SerialRule rule = SerialRule::kField);
+// Whether `text` can be a resource's serial field: one or more printable ASCII characters,
+// none of them a blank, ':' or ','.
+bool IsSerialText(const std::string& text);

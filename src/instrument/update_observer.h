@@ -3,8 +3,8 @@
 // each event onto its controls (ui/update_dialog.h); the engine turns them into lines and
 // progress for the command line (fleet/). Called on the run's thread, in this order:
 // log pieces throughout; Confirm once after the first connection; Identified after each
-// identification that got a reply; WriterSessionBegins; then per section Section and its
-// Progress; End last.
+// identification that got a reply; WriterSessionBegins; then per section Section, its
+// Progress and, once its flash write has completed, SectionWritten; End last.
 
 #include <cstdint>
 #include <string>
@@ -34,6 +34,8 @@ class UpdateObserver {
     // Within the current section, `done` of `total` steps; each section starts at 0 (three
     // steps per flash sector and one more).
     virtual void Progress(uint32_t done, uint32_t total) = 0;
+    // Section `index` of `count` is in the flash: its writer answered OK to the flash write.
+    virtual void SectionWritten(int index, int count, const SectionSpec& region) = 0;
     // The run ended with `code` (0: completed), before its session is closed.
     virtual void End(int code) = 0;
 };

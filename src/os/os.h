@@ -21,11 +21,18 @@ bool StdinIsTerminal();
 // On Windows this also turns on the escape sequences the progress display redraws with.
 bool StderrIsTerminal();
 
+// The width of the terminal that stdout writes to, in columns; kDefaultColumns when it is
+// none.
+constexpr int kDefaultColumns = 80;
+int OutputColumns();
+
 // The program's arguments in UTF-8, without the program's name: on Windows taken again from
 // the wide command line, since argv holds them in the ANSI code page.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
-// Opens the file at the UTF-8 `path` as fopen does (on Windows by its wide name).
-StdioFile OpenFile(const std::string& path, const char* mode);
+// Opens the file at the UTF-8 `path` as fopen does (on Windows by its wide name); a folder
+// is not opened. `error`, when given, receives 0 or the system's error code (its text:
+// SystemErrorText in record_file.h).
+StdioFile OpenFile(const std::string& path, const char* mode, int* error = nullptr);
 
 // Asks `question` on the terminal itself (/dev/tty; CONIN$ and CONOUT$ on Windows), so that
 // redirected output does not hide it, and reads one line, without its line end. False at

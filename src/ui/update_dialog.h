@@ -64,6 +64,7 @@ class UpdateDialog : private UpdateObserver, private RunClock {
     void WriterSessionBegins() override { BeginBusy(); }
     void Section(int index, int count, const SectionSpec& region, uint32_t bytes) override;
     void Progress(uint32_t done, uint32_t total) override;
+    void SectionWritten(int, int, const SectionSpec&) override {}  // the log says it
     void End(int code) override;
     // The run's pauses are the window's.
     void Sleep(uint32_t ms) override;

@@ -65,6 +65,7 @@ int Updater::WriteAllSections(const FirmwareInfo& firmware, const ModelRecord& m
         if (section == nullptr) return kErrTooFewSections;
         const int code = WriteSection(link_, observer, *section, model.sections[row]);
         if (code != kOk) return code;
+        observer.SectionWritten(row + 1, total, model.sections[row]);
         section = section->next;
     }
     return kOk;

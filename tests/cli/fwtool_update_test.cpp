@@ -165,7 +165,12 @@ TEST_F(FwtoolTest, OneInstrumentUpdatedAsTheButtonDoesWithItsLogLineByLine) {
                                          "    Write to flash ... OK"});
     expected.insert(expected.end(), {"--------------- Completed ---------------",
                                      "Completed: cycle the power of the K4417F."});
-    EXPECT_EQ(Lines(out), expected);
+    // One shape for one instrument as for several: each line prefixed, a summary last.
+    for (std::string& line : expected) line = "TW00000001: " + line;
+    std::vector<std::string> lines = Lines(out);
+    ASSERT_EQ(lines.size(), expected.size() + 2) << out;
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.end() - 2), expected);
+    EXPECT_EQ(lines.back().substr(0, 15), "TW00000001   0 ");
     EXPECT_NE(err.find("\x1b[1F\x1b[JTW00000001  section 6/6  100%"), std::string::npos) << err;
     EXPECT_EQ(err.find("  0%"), std::string::npos)
         << "a section's progress starts at its first step";
@@ -176,10 +181,10 @@ TEST_F(FwtoolTest, OneInstrumentUpdatedAsTheButtonDoesWithItsLogLineByLine) {
     // A refusal right after a completed line: the window's log ends with an empty line there.
     Attach({"TW00000001"}, {SimFault::AtStep(2, "reset", "NG")});
     EXPECT_EQ(Fwtool({"update", path(), "--yes"}), 6);
-    const std::vector<std::string> lines = Lines(out);
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()),
-              (std::vector<std::string>{"", "Error number: 6"}));
+    lines = Lines(out);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end() - 2),
+              (std::vector<std::string>{"TW00000001: ", "TW00000001: Error number: 6"}));
 }
 
 TEST_F(FwtoolTest, JsonLinesAndTheReportAppendedWhole) {
@@ -192,14 +197,21 @@ TEST_F(FwtoolTest, JsonLinesAndTheReportAppendedWhole) {
     EXPECT_EQ(
         events[0],
         (nlohmann::json{{"event", "log"}, {"serial", "TW00000001"}, {"text", "Connect ... OK"}}));
-    int progress = 0;
-    for (const nlohmann::json& event : events)
-        if (event["event"] == "progress") {
-            ++progress;
-            EXPECT_EQ(event["sections"], 6);
-            EXPECT_LE(event["percent"], 100);
-        }
-    EXPECT_GT(progress, 0);
+    // Percent of every step of the section (a one-sector section has four); one section
+    // reached the flash before the second failed.
+    std::vector<int> percents;
+    std::vector<nlohmann::json> sections;
+    for (const nlohmann::json& event : events) {
+        if (event["event"] == "progress") percents.push_back(event["percent"]);
+        if (event["event"] == "section") sections.push_back(event);
+    }
+    ASSERT_FALSE(percents.empty());
+    EXPECT_EQ(percents[0], 25);
+    EXPECT_EQ(sections, (std::vector<nlohmann::json>{{{"event", "section"},
+                                                      {"serial", "TW00000001"},
+                                                      {"index", 1},
+                                                      {"count", 6},
+                                                      {"region", "Writer Program"}}}));
     nlohmann::json end = events.back();
     EXPECT_GT(end["seconds"], 3.5);
     end.erase("seconds");
@@ -207,7 +219,11 @@ TEST_F(FwtoolTest, JsonLinesAndTheReportAppendedWhole) {
                                    {"serial", "TW00000001"},
                                    {"resource", Resource("TW00000001")},
                                    {"code", 17},
-                                   {"message", ""}}));
+                                   {"message", ""},
+                                   {"revisions", SimRevisionField(SimRegionRevisions{})},
+                                   {"imageRev", "2.10.0"},
+                                   {"sectionsWritten", 1},
+                                   {"current", false}}));
 
     // A second run appends its own line, whole, after the first.
     sim->instrument(0).PowerCycle();
@@ -230,7 +246,9 @@ TEST_F(FwtoolTest, JsonLinesAndTheReportAppendedWhole) {
                                      {"revisions", SimRevisionField(SimRegionRevisions{})},
                                      {"code", 17},
                                      {"message", ""},
-                                     {"dryRun", false}}));
+                                     {"dryRun", false},
+                                     {"sectionsWritten", 1},
+                                     {"current", false}}));
     EXPECT_EQ(nlohmann::json::parse(lines[1])["dryRun"], true);
     const nlohmann::json refused = nlohmann::json::parse(lines[2]);
     EXPECT_EQ(refused["code"], 120);
@@ -251,7 +269,8 @@ TEST_F(FwtoolTest, DryRunSendsNothingButTheIdentificationQuery) {
     older.revisions = {"ZZZZ", "ZZZZ", "ZZZZ", "0000", "ZZZZ", "ZZZZ"};
     TempFile olderFile(ValidK4417F(older).Bytes());
     EXPECT_EQ(Fwtool({"update", olderFile.path(), "--serial", "TW00000001", "--dry-run"}), 22);
-    EXPECT_EQ(Lines(out).back(), "Error number: 22: The firmware revision file is corrupted.");
+    EXPECT_EQ(Lines(out).end()[-3],
+              "TW00000001: Error number: 22: The firmware revision file is corrupted.");
     EXPECT_EQ(Written(), std::vector<std::string>(3, "*IDN?\n"));
     EXPECT_EQ(sim->openSessionCount(), 0);
 }

@@ -115,4 +115,25 @@ TEST_F(IdentificationTest, RevisionFieldNeedsThreeCommasAndShortFieldsPassTheirR
     EXPECT_EQ(Check({"", "", "", "ABB", "", ""}, ",,,ABC"), 22);  // the first comma may lead
 }
 
+TEST_F(IdentificationTest, FieldShowsTheFilesRevisionsWhenEveryRegionBeginsEachSectionRevision) {
+    auto shows = [this](const std::vector<std::string>& revisions, const std::string& field) {
+        Check(revisions);  // fills `info`
+        return ShowsFileRevisions(info, model, field);
+    };
+    const std::string field = "ABCDEFGHIJKLMNOPQRSTUV";
+    // The writer's one character and the FPGA codes' two begin the file's four.
+    EXPECT_TRUE(shows({"G000", "JK00", "PQ", "ABCD", "STUV", "99"}, field));
+    // Each region on its own differs; the OEM row is never shown.
+    const std::vector<std::string> same = {"G", "JK", "PQ", "ABCD", "STUV", "00"};
+    for (size_t row = 0; row < 5; ++row) {
+        std::vector<std::string> other = same;
+        ++other[row].back();
+        EXPECT_FALSE(shows(other, field)) << other[row];
+    }
+    // A field too short for a region shows nothing there, even a part that matches.
+    EXPECT_FALSE(shows({"G", "JK", "PQ", "ABCD", "ST", "00"}, "ABCDEFGHIJKLMNOPQRST"));
+    EXPECT_FALSE(shows({"", "", "", "", "", ""}, ""));
+    EXPECT_FALSE(shows({"G", "JK"}, field));  // fewer sections than rows
+}
+
 }  // namespace

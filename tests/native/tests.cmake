@@ -58,6 +58,15 @@ foreach(case sigterm sighup second-sigint closed-stdout full-report two-processe
   set_tests_properties(fwtool_unattended_${case} PROPERTIES TIMEOUT 90 SKIP_RETURN_CODE 77)
 endforeach()
 
+# fwtool as scripts and new users meet it: results as JSON data, files that cannot be opened,
+# the choice of instruments, the text output's shape, the help's width.
+foreach(case results cannot-open serial-usage list-serial one-shape help-width)
+  add_test(NAME fwtool_cli_${case}
+           COMMAND ${FWU_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/native/command_line.py
+                   $<TARGET_FILE:fwtool> $<TARGET_FILE:fwsim_visa_so> ${FWTOOL_DIR} ${case})
+  set_tests_properties(fwtool_cli_${case} PROPERTIES FIXTURES_REQUIRED fwtool_sample TIMEOUT 120)
+endforeach()
+
 # list and update with --visa usbtmc among simulated USBTMC instruments (fwsim-usbtmc under
 # umockdev; a fwtool built with AddressSanitizer gets its runtime preloaded first).
 if(TARGET fwsim_usbtmc AND NOT FWU_SANITIZE_THREAD)

@@ -199,7 +199,7 @@ def closed_stdout():
     first = process.stdout.readline()
     process.stdout.close()  # as `| head -n 1` does
     code, _, err = finish(process)
-    if first != "Connect ... OK\n" or code != 0:
+    if first != SERIAL + ": Connect ... OK\n" or code != 0:
         fail("first line %r, exit status %d, stderr %s" % (first, code, err))
     if [(r["serial"], r["code"]) for r in report_lines()] != [(SERIAL, 0)]:
         fail("report: %s" % report_lines())

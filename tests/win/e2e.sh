@@ -189,6 +189,19 @@ fwtool_update)
     drive check-flash="$flash"="$firmware"
     ;;
 
+fwtool_check_unicode_folder)
+    # A folder named in letters outside the ANSI code page: fwtool opens files by their
+    # wide names, as the program does.
+    fwtool="$(dirname "$exe")/fwtool.exe"
+    folder="$work/Прошивка 固件"
+    mkdir -p "$folder"
+    drive make-firmware="$firmware"=valid=2000,48,48,1030,128,32
+    cp "$firmware" "$folder/sample.fw"
+    LC_ALL=C.UTF-8 wine "$fwtool" check "$(winpath "$folder/sample.fw")" </dev/null \
+        >"$work/check.out" 2>&1 || { cat "$work/check.out"; exit 1; }
+    grep -q "^result: 0 OK" "$work/check.out" || { cat "$work/check.out"; exit 1; }
+    ;;
+
 fwtool_holds)
     # While fwtool.exe updates the instrument, the window refuses it before sending anything:
     # the connection failure's box, and the log saying why.

@@ -6,7 +6,7 @@
 set(FWU_E2E_SCENARIOS
     string_resource more_info_96dpi more_info_192dpi help_available help_missing
     missing_visa_library corrupted_file complete_update failure_mid_update
-    close_during_transfer fwtool_update fwtool_holds)
+    close_during_transfer fwtool_update fwtool_holds fwtool_check_unicode_folder)
 foreach(scenario ${FWU_E2E_SCENARIOS})
   add_test(NAME win_e2e_${scenario}
            COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/e2e.sh ${scenario}

@@ -10,6 +10,8 @@
 #include "firmware/firmware_info.h"
 #include "firmware/firmware_loader.h"
 #include "firmware/model_catalogue.h"
+#include "os/os.h"
+#include "os/record_file.h"
 
 namespace {
 
@@ -54,9 +56,11 @@ void PrintReport(const char* path, const FirmwareInfo& info, const ModelRecord* 
 
 // The checks themselves; the exit status is the result code.
 int RunCheck(const std::string& path) {
-    FileStream file = OpenFirmwareFile(path);
+    int error = 0;
+    FileStream file(os::OpenFile(path, "rb", &error));
     if (!file.IsOpen()) {
-        std::fprintf(stderr, "fwtool: cannot open '%s'\n", path.c_str());
+        std::fprintf(stderr, "fwtool: cannot open '%s': %s\n", path.c_str(),
+                     os::SystemErrorText(error).c_str());
         return kExitUsage;
     }
     FirmwareInfo info;

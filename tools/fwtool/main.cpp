@@ -7,6 +7,8 @@
 #include "command_context.h"
 #include "commands.h"
 #include "firmware/model_catalogue.h"
+#include "help_format.h"
+#include "os/os.h"
 
 int UsageError(const char* command, const std::string& message) {
     std::fprintf(stderr, "fwtool %s: %s\nRun with --help for more information.\n", command,
@@ -27,6 +29,8 @@ int main(int argc, char** argv) {
         "Checks firmware revision files exactly as the K4417F update utility does,\n"
         "builds them from payload files, and lists and updates K4417F instruments.",
         "fwtool");
+    // Set first: every command added below takes its parent's formatter.
+    app.formatter(std::make_shared<WrappedHelp>(os::OutputColumns()));
     app.require_subcommand(1);
     app.set_version_flag("--version", VersionText(), "show the version and the models known");
     app.footer(std::string("fwtool <command> --help shows a command's options.\n\n") +

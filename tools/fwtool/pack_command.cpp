@@ -13,6 +13,8 @@
 #include "firmware/file_stream.h"
 #include "firmware/model_catalogue.h"
 #include "firmware_writer.h"
+#include "os/os.h"
+#include "os/record_file.h"
 
 namespace {
 
@@ -163,14 +165,31 @@ void AddHeader(FirmwareBuilder& file, const PackOptions& o) {
     file.FileStart();
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-    StdioFile f(std::fopen(path.c_str(), "rb"));
-    if (!f) return false;
+// Reads the file at the UTF-8 `path` whole: 0, or the system's error code (-1 for a failed
+// read, which has none).
+int ReadWholeFile(const std::string& path, std::string& out) {
+    int error = 0;
+    StdioFile f(os::OpenFile(path, "rb", &error));
+    if (!f) return error;
     out.clear();
     char buffer[65536];
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) out.append(buffer, n);
-    return !std::ferror(f.get());
+    return std::ferror(f.get()) ? -1 : 0;
+}
+
+// Writes `bytes` to the UTF-8 `path`: 0, or the system's error code (-1 for a failed write).
+int WriteWholeFile(const std::string& path, const std::string& bytes) {
+    int error = 0;
+    StdioFile f(os::OpenFile(path, "wb", &error));
+    if (!f) return error;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
+    return std::fclose(f.release()) == 0 && written ? 0 : -1;
+}
+
+// "'<path>'", and the system's reason when there is one.
+std::string NamedWithReason(const std::string& path, int error) {
+    return "'" + path + "'" + (error > 0 ? ": " + os::SystemErrorText(error) : std::string());
 }
 
 void WarnIfRegionTooSmall(const PackSection& s, size_t payloadSize) {
@@ -186,8 +205,9 @@ void WarnIfRegionTooSmall(const PackSection& s, size_t payloadSize) {
 int AddSection(FirmwareBuilder& file, const PackSection& s) {
     FileSection section;
     section.payload.emplace();
-    if (!ReadWholeFile(s.payloadPath, *section.payload)) {
-        std::fprintf(stderr, "fwtool pack: cannot read '%s'\n", s.payloadPath.c_str());
+    if (const int error = ReadWholeFile(s.payloadPath, *section.payload)) {
+        std::fprintf(stderr, "fwtool pack: cannot read %s\n",
+                     NamedWithReason(s.payloadPath, error).c_str());
         return kExitUsage;
     }
     if (section.payload->size() > UINT32_MAX - kSectionOverhead)
@@ -219,8 +239,9 @@ int RunPack(const PackOptions& o) {
                      static_cast<int>(ordered.size()), rows);
 
     const std::string bytes = file.Bytes();
-    if (!WriteFileBytes(o.output, bytes)) {
-        std::fprintf(stderr, "fwtool pack: cannot write '%s'\n", o.output.c_str());
+    if (const int error = WriteWholeFile(o.output, bytes)) {
+        std::fprintf(stderr, "fwtool pack: cannot write %s\n",
+                     NamedWithReason(o.output, error).c_str());
         return kExitUsage;
     }
     std::printf("wrote %s: %d sections, %zu bytes\n", o.output.c_str(),

@@ -1,5 +1,7 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,12 +21,25 @@ bool StderrIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }
 
+int OutputColumns() {
+    struct winsize size = {};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return kDefaultColumns;
+}
+
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
-StdioFile OpenFile(const std::string& path, const char* mode) {
-    return StdioFile(std::fopen(path.c_str(), mode));
+StdioFile OpenFile(const std::string& path, const char* mode, int* error) {
+    StdioFile file(std::fopen(path.c_str(), mode));
+    int code = file ? 0 : errno;
+    // fopen opens a folder for reading; its reads would fail as if the file were damaged.
+    struct stat status;
+    if (file && fstat(fileno(file.get()), &status) == 0 && S_ISDIR(status.st_mode))
+        file.reset(), code = EISDIR;
+    if (error) *error = code;
+    return file;
 }
 
 bool AskTerminal(const std::string& question, std::string& answer, const std::atomic<bool>& stop) {

@@ -31,6 +31,12 @@ bool StderrIsTerminal() {
     return true;
 }
 
+int OutputColumns() {
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) return kDefaultColumns;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 std::vector<std::string> CommandLineArguments(int, char**) {
     const wchar_t* p = GetCommandLineW();
     // The program's name ends at the first blank outside quotes; backslashes are plain.
@@ -69,8 +75,11 @@ std::vector<std::string> CommandLineArguments(int, char**) {
     }
 }
 
-StdioFile OpenFile(const std::string& path, const char* mode) {
-    return StdioFile(_wfopen(WideFromUtf8(path).c_str(), WideFromUtf8(mode).c_str()));
+StdioFile OpenFile(const std::string& path, const char* mode, int* error) {
+    // _wfopen refuses a folder itself; GetLastError tells why it failed.
+    StdioFile file(_wfopen(WideFromUtf8(path).c_str(), WideFromUtf8(mode).c_str()));
+    if (error) *error = file ? 0 : static_cast<int>(GetLastError());
+    return file;
 }
 
 bool AskTerminal(const std::string& question, std::string& answer, const std::atomic<bool>& stop) {

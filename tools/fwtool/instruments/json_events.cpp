@@ -27,11 +27,24 @@ void JsonEvents::Progress(const std::string& serial, int section, int sections, 
     out_.WriteLatest("progress " + serial, [line] { return line; });
 }
 
+void JsonEvents::SectionWritten(const std::string& serial, int index, int count,
+                                const std::string& region) {
+    out_.WriteLine(JsonLine(nlohmann::json{{"event", "section"},
+                                           {"serial", serial},
+                                           {"index", index},
+                                           {"count", count},
+                                           {"region", region}}));
+}
+
 void JsonEvents::End(const RunEnd& end) {
     out_.WriteLine(JsonLine(nlohmann::json{{"event", "end"},
                                            {"serial", end.serial},
                                            {"resource", end.resource},
                                            {"code", end.code},
                                            {"message", EndMessage(end)},
-                                           {"seconds", end.seconds}}));
+                                           {"seconds", end.seconds}},
+                            nlohmann::json{{"revisions", end.revisions},
+                                           {"imageRev", end.imageRev},
+                                           {"sectionsWritten", end.sectionsWritten},
+                                           {"current", end.current}}));
 }

@@ -4,19 +4,22 @@
 
 #include "base/printable_text.h"
 #include "fleet/bus.h"
+#include "fleet/choice.h"
 #include "instrument/resource_name.h"
 #include "instrument_commands.h"
 #include "json_line.h"
 
 int RunListCommand(CommandContext& context, const ListOptions& options) {
-    return context.withVisa(options.visaPath, [&](VisaLibrary& visa) {
+    return context.withVisa(options.devices.visaPath, [&](VisaLibrary& visa) {
         if (options.verbose) context.err.WriteLine("VISA backend: " + context.visaInUse);
         const std::vector<std::string> found = SearchBus(visa);
         if (found.empty()) {
             context.err.WriteLine("No instrument found.");
             return kExitNoInstrument;
         }
-        for (const std::string& resource : found) {
+        std::vector<std::string> missing;
+        for (const std::string& resource :
+             InstrumentsNamed(found, options.devices.serials, missing)) {
             if (context.interrupted) return kExitInterrupted;
             const ListedInstrument listed = ExamineInstrument(visa, resource);
             if (!listed.why.empty() && options.verbose)
@@ -38,7 +41,9 @@ int RunListCommand(CommandContext& context, const ListOptions& options) {
                                       "  " + PrintableText(listed.revisions));
             }
         }
-        return 0;
+        for (const std::string& serial : missing)
+            context.err.WriteLine("fwtool list: not on the bus: " + serial);
+        return missing.empty() ? 0 : kExitSerialNotFound;
     });
 }
 
@@ -48,10 +53,10 @@ void AddListCommand(CLI::App& app, CommandContext& context, int& status) {
         "list",
         "List the K4417F instruments on the bus: resource, serial, mode (normal, writer, busy "
         "while another fwtool updates it or when its lock cannot be taken, no-access when this "
-        "user may not open it, or "
-        "unknown(code)) and revision field. Exit status 0, 120 when none is found, 123 when no "
+        "user may not open it, or unknown(code)) and revision field. Exit status 0, 120 when "
+        "none is found, 121 when a --serial is not on the bus, 123 when no "
         "VISA library loads.");
-    list->add_option("--visa", options->visaPath, kVisaOptionHelp);
+    AddDeviceSelection(*list, options->devices, "list this instrument only");
     list->add_flag("--verbose", options->verbose,
                    "say on stderr which VISA backend is in use, and why an instrument is "
                    "no-access or its lock cannot be taken");

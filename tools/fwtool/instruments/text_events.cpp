@@ -1,7 +1,8 @@
 #include "text_events.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <iomanip>
+#include <sstream>
 
 #include "base/printable_text.h"
 #include "base/result_code.h"
@@ -15,8 +16,9 @@ TextEvents::TextEvents(OutputStream& out, OutputStream& err, std::vector<std::st
       nowMs_(std::move(nowMs)),
       startMs_(nowMs_()) {}
 
-std::string TextEvents::Prefix(const std::string& serial) const {
-    return serials_.size() > 1 ? PrintableText(serial) + ": " : std::string();
+std::string TextEvents::Prefix(const std::string& serial) {
+    // One shape whatever the number of instruments, so that scripts read every run alike.
+    return PrintableText(serial) + ": ";
 }
 
 std::string TextEvents::EraseProgress() {
@@ -54,13 +56,14 @@ void TextEvents::Progress(const std::string& serial, int section, int sections, 
     const auto at = std::find(serials_.begin(), serials_.end(), serial);
     if (at == serials_.end()) return;
     const double seconds = (nowMs_() - startMs_) / 1000.0;
-    char text[96];
-    std::snprintf(text, sizeof text, "  section %d/%d  %3d%%  %.1f s", section, sections, percent,
-                  seconds);
+    std::ostringstream text;
+    text << PrintableText(serial) << "  section " << section << '/' << sections << "  "
+         << std::setw(3) << percent << "%  " << std::fixed << std::setprecision(1) << seconds
+         << " s";
     std::lock_guard<std::mutex> lock(displayMutex_);
     {
         std::lock_guard<std::mutex> draw(drawMutex_);
-        progress_[at - serials_.begin()] = PrintableText(serial) + text;
+        progress_[at - serials_.begin()] = text.str();
     }
     err_.WriteLatest("progress", [this] { return EraseProgress() + DrawProgress(); });
 }
@@ -76,13 +79,18 @@ void TextEvents::End(const RunEnd& end) {
 }
 
 void TextEvents::Summary(const std::vector<RunEnd>& ends) {
-    char line[160];
-    std::snprintf(line, sizeof line, "%-12s %-64s %8s", "serial", "result", "seconds");
-    Print(line);
+    // Columns of 12, 64 and 8 characters; a longer serial or result widens its own row.
+    auto row = [](const std::string& serial, const std::string& result, const std::string& time) {
+        std::ostringstream line;
+        line << std::left << std::setw(12) << serial << ' ' << std::setw(64) << result << ' '
+             << std::right << std::setw(8) << time;
+        return line.str();
+    };
+    Print(row("serial", "result", "seconds"));
     for (const RunEnd& end : ends) {
-        const std::string result = std::to_string(end.code) + " " + EndMessage(end);
-        std::snprintf(line, sizeof line, "%-12s %-64s %8.1f", PrintableText(end.serial).c_str(),
-                      result.c_str(), end.seconds);
-        Print(line);
+        std::ostringstream seconds;
+        seconds << std::fixed << std::setprecision(1) << end.seconds;
+        Print(row(PrintableText(end.serial), std::to_string(end.code) + " " + EndMessage(end),
+                  seconds.str()));
     }
 }

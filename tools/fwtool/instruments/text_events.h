@@ -1,7 +1,7 @@
 #pragma once
-// Runs as text: log lines on stdout (prefixed with the serial when several instruments run),
-// the last line of each run, and on a terminal a progress line per instrument on stderr,
-// redrawn in place.
+// Runs as text: log lines on stdout, each prefixed with its instrument's serial, the last
+// line of each run, a summary table once every run has ended, and on a terminal a progress
+// line per instrument on stderr, redrawn in place.
 
 #include <functional>
 #include <mutex>
@@ -13,7 +13,7 @@
 
 class TextEvents : public FleetEvents {
   public:
-    // `serials`: the instruments in display order; prefixes when there are several.
+    // `serials`: the instruments, in the order of their progress lines.
     TextEvents(OutputStream& out, OutputStream& err, std::vector<std::string> serials,
                std::function<uint64_t()> nowMs);
     // Waits until the output thread has drawn what it was given, which it draws from this
@@ -22,11 +22,11 @@ class TextEvents : public FleetEvents {
     void Log(const std::string& serial, const std::string& line) override;
     void Progress(const std::string& serial, int section, int sections, int percent) override;
     void End(const RunEnd& end) override;
-    // The closing table of a run of several instruments.
+    // The closing table: one row per instrument, in the order given.
     void Summary(const std::vector<RunEnd>& ends);
 
   private:
-    std::string Prefix(const std::string& serial) const;
+    static std::string Prefix(const std::string& serial);
     void Print(const std::string& line);  // a line on stdout, the progress kept below it
     // The progress block's erasure and drawing, made on the output thread.
     std::string EraseProgress();

@@ -77,7 +77,9 @@ class Report {
                                                  {"code", end.code},
                                                  {"message", EndMessage(end)},
                                                  {"seconds", end.seconds},
-                                                 {"dryRun", end.dryRun}}) +
+                                                 {"dryRun", end.dryRun}},
+                                                {{"sectionsWritten", end.sectionsWritten},
+                                                 {"current", end.current}}) +
                                        "\n");
         if (error == 0) return;
         lost_ = true;
@@ -119,6 +121,10 @@ class ReportedEvents : public FleetEvents {
     }
     void Progress(const std::string& serial, int section, int sections, int percent) override {
         shown_.Progress(serial, section, sections, percent);
+    }
+    void SectionWritten(const std::string& serial, int index, int count,
+                        const std::string& region) override {
+        shown_.SectionWritten(serial, index, count, region);
     }
     void End(const RunEnd& end) override {
         report_.Append(end);
@@ -179,10 +185,12 @@ int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
 
     // Parsed once: every run writes this image, whatever becomes of the file meanwhile.
     FirmwareImage image;
-    FileStream file(os::OpenFile(options.file, "rb"));  // closed once parsed
+    int openError = 0;
+    FileStream file(os::OpenFile(options.file, "rb", &openError));  // closed once parsed
     const int loaded = LoadFirmwareImage(file, image);
     if (loaded == kImageNotOpened) {
-        context.err.WriteLine(options.file + ": error 125: cannot open the file");
+        context.err.WriteLine(
+            options.file + ": error 125: cannot open the file: " + os::SystemErrorText(openError));
         return kExitUsage;
     }
     if (loaded != kOk) {
@@ -193,11 +201,11 @@ int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
     const FirmwareInfo& firmware = image.info;
     report.Parsed(firmware);
 
-    return context.withVisa(options.visaPath, [&](VisaLibrary& visa) {
+    return context.withVisa(options.devices.visaPath, [&](VisaLibrary& visa) {
         // Its locks are held until every run has closed its session.
         const PreparedBatch batch = PrepareBatch(
-            visa, BatchRequest{options.serials, options.all, asks && !context.stdinIsTerminal,
-                               &context.interrupted});
+            visa, BatchRequest{options.devices.serials, options.devices.all,
+                               asks && !context.stdinIsTerminal, &context.interrupted});
         if (batch.refusal != Refusal::kNone) {
             const int status = SayRefusal(context, batch);
             // A usage error, not a refused run: not recorded.
@@ -224,13 +232,13 @@ int RunUpdateCommand(CommandContext& context, const UpdateOptions& options) {
         const BatchSetup setup{visa,          image, events, context.clock, &context.interrupted,
                                options.dryRun};
         const std::vector<RunEnd> ends = RunBatch(setup, chosen);
-        if (!options.json && ends.size() > 1) static_cast<TextEvents&>(*shown).Summary(ends);
+        if (!options.json) static_cast<TextEvents&>(*shown).Summary(ends);
 
         // A stop that came once every run had ended changes nothing.
         for (const RunEnd& end : ends)
             if (context.interrupted && end.code == kErrNotComplete) return kExitInterrupted;
         for (const RunEnd& end : ends)
-            if (end.code != kOk) return end.code;
+            if (end.code != kOk && !(options.okIfCurrent && end.current)) return end.code;
         return report.lost() ? kExitReportLost : 0;
     });
 }
@@ -241,7 +249,8 @@ void AddUpdateCommand(CLI::App& app, CommandContext& context, int& status) {
         "update",
         "Update the firmware of K4417F instruments with FILE, as the Update button does; several "
         "instruments are updated at once.\n"
-        "Exit status: 0 every instrument completed; else the first failed instrument's error "
+        "Exit status: 0 every instrument completed (with --ok-if-current, or already held the "
+        "data); else the first failed instrument's error "
         "number (in the order of --serial, or of the search); 2 answered no; 117 an "
         "instrument's device node may not be opened; 118 every instrument completed but a "
         "report line could not be written; 119 an instrument is being updated by another "
@@ -251,20 +260,18 @@ void AddUpdateCommand(CLI::App& app, CommandContext& context, int& status) {
         "error or FILE cannot be opened (a refused FILE: its error number); 130 stopped by "
         "Ctrl+C, 143 by SIGTERM, 129 by SIGHUP (the section being written is finished first).");
     update->add_option("FILE", o->file, "the firmware revision file")->required();
-    update
-        ->add_option("--serial", o->serials,
-                     "update this instrument (serial field of its resource, letter case "
-                     "ignored); repeatable or comma-separated")
-        ->delimiter(',');
-    update->add_flag("--all", o->all, "update every instrument found");
+    AddDeviceSelection(*update, o->devices, "update this instrument",
+                       "update every instrument found");
     update->add_flag("--yes", o->yes, "do not ask for confirmation (needed without a terminal)");
     update->add_flag("--dry-run", o->dryRun,
                      "connect, identify and compare revisions only; sends nothing but *IDN?");
+    update->add_flag("--ok-if-current", o->okIfCurrent,
+                     "an instrument that already holds this data (error 19) counts as success "
+                     "for the exit status");
     update->add_flag("--json", o->json,
-                     "JSON lines on stdout: log, progress and end events (needs --yes)");
+                     "JSON lines on stdout: log, progress, section and end events (needs --yes)");
     update->add_option("--report", o->reportPath,
                        "append one JSON line per instrument to this file, on the disk before the "
                        "instrument's end is shown");
-    update->add_option("--visa", o->visaPath, kVisaOptionHelp);
     update->callback([&context, &status, o] { status = RunUpdateCommand(context, *o); });
 }

@@ -14,6 +14,10 @@ description:
   - Never asks anything. Without C(serials) or C(all), the station must have exactly one
     instrument.
   - Fails for any exit status of fwtool but 0, with the results of the instruments that ran.
+  - An instrument that already holds the file's data (its writer answers "DATA IS THE LATEST
+    UPDATE", error 19) is not a failure and not a change; its result has C(current=true).
+    Running the same task again therefore gives C(ok).
+  - C(changed) comes from the sections fwtool reports written into an instrument's flash.
 version_added: 1.0.0
 author: K4417F firmware update utility developers
 options:
@@ -51,11 +55,20 @@ options:
 attributes:
   check_mode:
     support: full
-    details: Runs C(fwtool update --dry-run), which connects, identifies and compares
-      revisions, sending nothing but C(*IDN?). C(changed) tells whether the update would go ahead.
+    details:
+      - Runs C(fwtool update --dry-run), which connects, identifies and compares
+        revisions, sending nothing but C(*IDN?).
+      - C(changed) predicts whether the update would write anything. An instrument whose
+        identification shows the file's revision for every region it reports (each region's
+        one, two or four characters of the revision field begin the file's revision of that
+        section) is predicted C(ok); any other is predicted C(changed), as is a region the
+        revision field is too short for.
+      - Only a prediction; the instrument has the last word. Its writer compares the data
+        with its flash, and a real run may still find it current, or not.
   diff_mode:
     support: full
-    details: Per instrument, the revision field it reported before and the file's revision.
+    details: Per instrument that was (in check mode, would be) written, the revision field it
+      reported before the run and the file's revision, from fwtool's JSON end events.
 notes:
   - The station needs fwtool and a VISA library; Python 3.9 or later.
   - C(serials) and C(all) are mutually exclusive.
@@ -124,9 +137,30 @@ instruments:
       description: How long the instrument's run took.
       type: float
       sample: 41.2
+    revisions:
+      description: The revision field of the instrument's identification before the run.
+      type: str
+      sample: 0105AA0BB01CCCC01D0105
+    imageRev:
+      description: The file's revision.
+      type: str
+      sample: 2.10.0
+    sectionsWritten:
+      description: How many sections reached the instrument's flash.
+      type: int
+      sample: 6
+    current:
+      description: The instrument already held this data (error 19, not a failure here);
+        in check mode, its identification shows the file's revision for every region.
+      type: bool
 changed:
-  description: True when at least one instrument was written (in check mode, when the
-    update would go ahead on at least one).
+  description: True when at least one section reached an instrument's flash (in check mode,
+    when at least one instrument is predicted to be written).
+  returned: always
+  type: bool
+current:
+  description: True when every instrument that ran already held this data (in check mode,
+    showed the file's revisions), so that nothing was (or would be) written.
   returned: always
   type: bool
 msg:
@@ -141,9 +175,6 @@ stderr:
   type: str
 """
 
-import json
-import os
-
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.k4417f.fwtool.plugins.module_utils.fwtool import (
     STOPPED,
@@ -152,41 +183,23 @@ from ansible_collections.k4417f.fwtool.plugins.module_utils.fwtool import (
     status_message,
 )
 
-END_KEYS = ("serial", "resource", "code", "message", "seconds")
+END_KEYS = ("serial", "resource", "code", "message", "seconds", "revisions", "imageRev",
+            "sectionsWritten", "current")
 REPORT_NOT_WRITTEN = 118
-# The log line of a section that reached the instrument's flash.
-SECTION_WRITTEN = "Write to flash ... OK"
 
 
-def report_lines(path, offset):
-    """The JSON lines appended to the report from `offset` on."""
-    try:
-        with open(path, "rb") as report:
-            report.seek(offset)
-            texts = report.read().decode("utf-8", "replace").splitlines()
-    except OSError:
-        return []
-    lines = []
-    for text in texts:
-        try:
-            lines.append(json.loads(text))
-        except ValueError:
-            pass
-    return lines
-
-
-def revision_diff(lines, serials, file):
-    rows = [line for line in lines if line.get("serial") in serials]
+def revision_diff(ends, serials, file):
+    rows = [end for end in ends if end["serial"] in serials]
     return {
         "before_header": "revisions on the instruments",
         "after_header": "revision of %s" % file,
-        "before": "".join("%s: %s\n" % (r["serial"], r.get("revisions", "")) for r in rows),
-        "after": "".join("%s: %s\n" % (r["serial"], r.get("imageRev", "")) for r in rows),
+        "before": "".join("%s: %s\n" % (r["serial"], r["revisions"] or "") for r in rows),
+        "after": "".join("%s: %s\n" % (r["serial"], r["imageRev"] or "") for r in rows),
     }
 
 
 def failure_message(rc, ends, last_steps, err):
-    failed = [end for end in ends if end["code"]]
+    failed = [end for end in ends if end["code"] and not end["current"]]
     first = next((end for end in failed if end["code"] == rc), failed[0] if failed else None)
     named = None
     if first:
@@ -213,42 +226,48 @@ def main():
         argument_spec=options, mutually_exclusive=[("serials", "all")], supports_check_mode=True
     )
     params = module.params
-    args = ["update", params["file"], "--yes"]
+    # An instrument that already holds the data is a success here, and no change.
+    args = ["update", params["file"], "--yes", "--ok-if-current"]
     for serial in params["serials"] or []:
         args += ["--serial", serial]
     if params["all"]:
         args.append("--all")
     if module.check_mode:
         args.append("--dry-run")
-    # The report tells each instrument's revisions before and the file's: the diff's source.
-    report = params["report"] if not module.check_mode else None
-    if module._diff and not report:
-        report = os.path.join(module.tmpdir, "report.jsonl")
-    offset = os.path.getsize(report) if report and os.path.exists(report) else 0
-    if report:
-        args += ["--report", report]
+    elif params["report"]:
+        args += ["--report", params["report"]]
 
     rc, lines, err = run_fwtool(module, args)
     ends = [dict((key, line.get(key)) for key in END_KEYS)
             for line in lines if line.get("event") == "end"]
+    for end in ends:
+        end["current"] = bool(end["current"])
     logs = [(line.get("serial"), str(line.get("text", "")).strip())
             for line in lines if line.get("event") == "log"]
-    # Changed: an instrument that completed (in check mode: would go ahead), or one that
-    # failed after a section had reached its flash.
-    touched = set(end["serial"] for end in ends if end["code"] == 0)
-    if not module.check_mode:
-        touched.update(serial for serial, text in logs if text == SECTION_WRITTEN)
+    if module.check_mode:
+        # Predicted from the identification; the instrument itself has the last word.
+        touched = set(end["serial"] for end in ends if end["code"] == 0 and not end["current"])
+    else:
+        # Whatever else happened, an instrument with a section in its flash has changed.
+        touched = set(line.get("serial") for line in lines if line.get("event") == "section")
 
-    result = dict(changed=bool(touched), rc=rc, instruments=ends)
+    result = dict(changed=bool(touched), rc=rc, instruments=ends,
+                  current=bool(ends) and all(end["current"] for end in ends))
     if err.strip():
         result["stderr"] = err
-    if module._diff and report:
-        result["diff"] = revision_diff(report_lines(report, offset), touched, params["file"])
+    if module._diff:
+        result["diff"] = revision_diff(ends, touched, params["file"])
     if rc != 0:
         module.fail_json(msg=failure_message(rc, ends, dict(logs), err), **result)
-    serials = ", ".join(end["serial"] for end in ends)
-    verb = "the update would go ahead on " if module.check_mode else "updated "
-    module.exit_json(msg=verb + serials, **result)
+    written = [end["serial"] for end in ends if end["serial"] in touched]
+    current = [end["serial"] for end in ends if end["current"]]
+    said = []
+    if written:
+        verb = "the update would go ahead on " if module.check_mode else "updated "
+        said.append(verb + ", ".join(written))
+    if current:
+        said.append("already current: " + ", ".join(current))
+    module.exit_json(msg="; ".join(said) or "nothing to update", **result)
 
 
 if __name__ == "__main__":
