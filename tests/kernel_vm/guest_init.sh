@@ -9,6 +9,8 @@ mount -t sysfs sys /sys
 mount -t devtmpfs dev /dev
 mount -t tmpfs tmp /tmp
 mount -t tmpfs run /run
+# The machine's lock folder, as Debian's boot makes it: fwtool takes its instrument locks there.
+mkdir -p -m 1777 /run/lock
 for word in $(cat /proc/cmdline); do
     case "$word" in fwcase=*) case_name=${word#fwcase=} ;; esac
 done
