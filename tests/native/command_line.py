@@ -61,8 +61,8 @@ def attach(*serials, revision="0105AA0BB01CCCC01D0105"):
 
 
 def fwtool(*args, status=0):
-    env = dict(os.environ, FWSIM_SCENARIO=os.path.abspath("scenario.json"), XDG_RUNTIME_DIR=DIR,
-               COLUMNS="", FWSIM_RECORD=os.path.abspath("calls.rec"))
+    env = dict(os.environ, FWSIM_SCENARIO=os.path.abspath("scenario.json"), COLUMNS="",
+               FWSIM_RECORD=os.path.abspath("calls.rec"))
     env.pop("FWTOOL_VISA", None)
     done = subprocess.run([FWTOOL] + list(args), env=env, capture_output=True, text=True,
                           timeout=120)
